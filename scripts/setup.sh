@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test. Idempotent: when all
+# are present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config          # toolchain
+  zlib1g-dev libjpeg-dev qt6-base-dev       # libraries the program links
+  libgtest-dev libgmock-dev libbenchmark-dev  # tests and benchmarks
+  unzip zip 7zip libarchive-tools python3   # outside Zip readers for the tests, zip for benchmarks
+  pigz                                      # benchmark peer
+  fonts-ipafont-gothic                      # window font
+  xvfb xauth x11-apps imagemagick           # a real X server for the window and its screenshot
+  locales                                   # a UTF-8 locale
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

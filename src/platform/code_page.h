@@ -1,0 +1,55 @@
+// Multi-byte awareness of 8-bit text. Strings hold bytes in a code page; lengths and cuts count
+// bytes. UTF-8 and Shift-JIS (Microsoft code page 932) are known; anything else is treated as a
+// single-byte code page.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kel {
+
+enum class CodePage { kUtf8, kShiftJis, kSingleByte };
+
+// The locale's encoding: UTF-8 for UTF-8 locales and for the plain "C"/"POSIX" locale (whose
+// file names are UTF-8 in practice), Shift-JIS for SJIS/CP932 locales, single-byte otherwise.
+CodePage SystemCodePage();
+
+// Number of bytes of the character that starts at `pos` (1 for a single byte or a broken
+// sequence; never runs past the end of `s`).
+std::size_t CharLengthAt(std::string_view s, std::size_t pos, CodePage cp);
+
+// Start of the last whole character of `s`; npos when `s` is empty.
+std::size_t LastCharStart(std::string_view s, CodePage cp);
+
+// True when the byte at `pos` begins a character (is not a trail byte of a double-byte or
+// multi-byte character).
+bool IsCharStart(std::string_view s, std::size_t pos, CodePage cp);
+
+// Position of the last character of `s` that is one of the single bytes in `delimiters`, or
+// npos. A byte that is the trail byte of a double-byte character never matches.
+std::size_t LastDelimiter(std::string_view delimiters, std::string_view s, CodePage cp);
+
+// The longest run of whole characters at the start of `s` that fits in `max_bytes`.
+std::string_view LeadingWholeChars(std::string_view s, std::size_t max_bytes, CodePage cp);
+
+// Case conversion that never changes the byte length: a character whose converted form has
+// another length is kept as it is. Shift-JIS double-byte characters are left alone.
+std::string AnsiUpperCase(std::string_view s, CodePage cp);
+std::string AnsiLowerCase(std::string_view s, CodePage cp);
+
+// Case-insensitive comparison of whole strings under the user's locale (its collation where it
+// has one, ASCII case folding otherwise); <0, 0, >0.
+int AnsiCompareText(std::string_view a, std::string_view b);
+
+// UTF-8 text in Microsoft code page 932 (glibc's "CP932" table), or nothing when a character
+// has no CP932 form.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+// CP932 text as UTF-8, or nothing when the bytes are not valid CP932.
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
+
+// True when `s` holds a byte of 0x80 or more.
+bool HasHighBytes(std::string_view s);
+
+}  // namespace kel

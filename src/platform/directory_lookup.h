@@ -1,0 +1,55 @@
+// Directory lookup in the manner of the platform's find-first/find-next: one open lookup
+// yields the entries of one folder that match a mask, "." and ".." included, in the order the
+// file system gives them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/file_info.h"
+
+namespace kel {
+
+// One entry as the lookup reports it.
+struct FindRecord {
+  std::string long_name;          // the entry's own name
+  std::string alternate_name;     // always empty on Linux (no 8.3 names)
+  uint32_t attributes = 0;        // kAttr* flags, links followed
+  uint32_t size_high = 0;
+  uint32_t size_low = 0;
+  std::optional<struct timespec> creation_time;   // missing where there is no birth time
+  std::optional<struct timespec> last_write_time;
+  std::optional<struct timespec> last_access_time;
+};
+
+// An open lookup; closes itself when destroyed.
+class DirectoryLookup {
+ public:
+  DirectoryLookup() = default;
+  ~DirectoryLookup();
+  DirectoryLookup(DirectoryLookup&&) noexcept;
+  DirectoryLookup& operator=(DirectoryLookup&&) noexcept;
+  DirectoryLookup(const DirectoryLookup&) = delete;
+  DirectoryLookup& operator=(const DirectoryLookup&) = delete;
+
+  // Looks up `pattern`: a folder path followed by a mask ("/data/*.*"), or a bare path without
+  // a mask, which finds that entry itself. A path that ends in a separator finds nothing.
+  // Returns false when nothing is found; otherwise `first` holds the first entry and the lookup
+  // stays open for Next().
+  bool FindFirst(const std::string& pattern, FindRecord& first);
+  // The next entry, or false when there is none left.
+  bool FindNext(FindRecord& next);
+  void Close();
+  bool IsOpen() const;
+
+ private:
+  struct State;
+  State* state_ = nullptr;
+};
+
+// Windows-style mask matching: "*" any run, "?" one character, case-insensitive for ASCII;
+// "*.*" and "*" match every name, with or without a dot.
+bool MatchesMask(const std::string& name, const std::string& mask);
+
+}  // namespace kel

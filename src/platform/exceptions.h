@@ -1,0 +1,82 @@
+// The exception classes of the program. Every failure is one of these; the message is the text
+// the user sees (the error display adds the closing period).
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace kel {
+
+// Base of every exception the program raises on purpose.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const std::string& Message() const noexcept { return message_; }
+  const char* what() const noexcept override { return message_.c_str(); }
+  // The class name, as the start-up error display shows it.
+  virtual const char* ClassName() const noexcept { return "Exception"; }
+
+ private:
+  std::string message_;
+};
+
+// The file layer's input/output error: a message and the error number of the failed operation.
+class EInOutError : public Exception {
+ public:
+  // Message taken from the message table for `error_code`.
+  explicit EInOutError(int error_code);
+  EInOutError(std::string message, int error_code)
+      : Exception(std::move(message)), ErrorCode(error_code) {}
+  const char* ClassName() const noexcept override { return "EInOutError"; }
+
+  // 2, 3, 4, 5, 100, 101 and 106 have texts of their own; any other number gives
+  // "I/O エラー (n)".
+  static std::string MessageFor(int error_code);
+
+  int ErrorCode = 0;
+};
+
+// The silent abort: the error display shows nothing for it, the file search turns it into a
+// False result.
+class EAbort : public Exception {
+ public:
+  EAbort() : Exception("Operation aborted") {}
+  const char* ClassName() const noexcept override { return "EAbort"; }
+};
+
+class EStreamError : public Exception {
+ public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "EStreamError"; }
+};
+
+// "ファイル %s を作成できません": a stream's file could not be created.
+class EFCreateError : public EStreamError {
+ public:
+  explicit EFCreateError(const std::string& path);
+  const char* ClassName() const noexcept override { return "EFCreateError"; }
+};
+
+// "ストリームへの書き込みエラー": writing to a stream failed part-way.
+class EWriteError : public EStreamError {
+ public:
+  EWriteError();
+  const char* ClassName() const noexcept override { return "EWriteError"; }
+};
+
+// "タイマーを取得できません" and the like: the platform refused a resource.
+class EOutOfResources : public Exception {
+ public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "EOutOfResources"; }
+};
+
+// The error number of the message table that stands for the POSIX `errno` value `err`
+// (ENOENT 2, ENOTDIR/ENAMETOOLONG 3, EMFILE/ENFILE 4, EACCES/EPERM/EROFS/EISDIR 5,
+// ENOSPC/EDQUOT/EFBIG 101, ...). The one place where errno values are translated.
+int ErrorNumberFromErrno(int err) noexcept;
+
+// Raises EInOutError for the POSIX `errno` value `err`.
+[[noreturn]] void RaiseLastOSError(int err);
+
+}  // namespace kel

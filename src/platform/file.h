@@ -1,0 +1,68 @@
+// An open file with the error numbers of the message table. Sizes and offsets are 64-bit.
+// Operations named Try* never throw and report failures through their result; the others raise
+// EInOutError. The destructor closes an open file and ignores a failure of that close; call
+// Close() to learn of it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace kel {
+
+enum class OpenMode {
+  kRead,            // read only; the file must exist
+  kReadWrite,       // read and write; the file must exist; not truncated
+  kCreate,          // read and write; created, or truncated to 0 when it exists
+};
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens `path`; raises EInOutError on failure. Symbolic links are followed.
+  static File Open(const std::string& path, OpenMode mode);
+  // Opens `path`; on failure returns a closed File and sets `error_number` (message-table
+  // number).
+  static File TryOpen(const std::string& path, OpenMode mode, int& error_number) noexcept;
+
+  bool IsOpen() const noexcept { return fd_ >= 0; }
+  int Descriptor() const noexcept { return fd_; }
+
+  // Reads up to `count` bytes at the current position. Returns the number read (0 at the end of
+  // the file), or -1 with `error_number` set.
+  int64_t TryRead(void* buffer, std::size_t count, int& error_number) noexcept;
+  // Writes `count` bytes at the current position, retrying short writes. Returns the number
+  // written; when it is below `count`, `error_number` says why.
+  int64_t TryWrite(const void* buffer, std::size_t count, int& error_number) noexcept;
+
+  // Throwing forms of the above. Read returns the count read (0 at the end of the file); Write
+  // raises unless every byte was written.
+  int64_t Read(void* buffer, std::size_t count);
+  void Write(const void* buffer, std::size_t count);
+  void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
+
+  int64_t Size() const;                  // raises EInOutError
+  int64_t Position() const;              // raises EInOutError
+  void Seek(int64_t offset);             // from the start; raises EInOutError
+  // Last modification time (UTC), raises EInOutError.
+  struct timespec ModificationTime() const;
+
+  // Closes the file; raises EInOutError when the close reports an error (the descriptor is
+  // released either way). Closing a closed file does nothing.
+  void Close();
+  // The same without throwing: 0, or the message-table number of the failure.
+  int TryClose() noexcept;
+
+ private:
+  explicit File(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+}  // namespace kel

@@ -1,0 +1,59 @@
+// File attributes, status and full-path expansion.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace kel {
+
+// MS-DOS attribute flags as the program stores and reports them. On Linux: kDirectory for a
+// directory, kReadOnly when the owner may not write it, kHidden when its name begins with ".",
+// kArchive for everything that is not a directory. Links are followed.
+enum : uint32_t {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+};
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+struct FileStatus {
+  uint32_t attributes = 0;     // the flags above
+  uint32_t unix_mode = 0;      // st_mode of the file (type and permission bits)
+  uint64_t size = 0;
+  bool is_directory = false;
+  bool is_regular = false;     // a regular file, reached directly or through links
+  std::optional<struct timespec> creation_time;  // birth time where the file system has one
+  struct timespec last_write_time {};
+  struct timespec last_access_time {};
+};
+
+// The attribute flags of `file_name` computed from a status (the name decides kHidden).
+uint32_t AttributesFromMode(uint32_t unix_mode, const std::string& file_name);
+
+// The status of `path`, links followed. Nothing when it does not exist or cannot be reached;
+// `error_number` (optional) receives the message-table number then.
+std::optional<FileStatus> QueryFileStatus(const std::string& path, int* error_number = nullptr);
+
+// The attribute flags of `path`, or kInvalidAttributes when it cannot be queried.
+uint32_t FileGetAttr(const std::string& path);
+
+// An existing directory (links followed).
+bool DirectoryExists(const std::string& path);
+
+// A regular file, reached directly or through symbolic links. FIFOs, sockets, devices,
+// directories and dangling links are not.
+bool IsRegularFile(const std::string& path);
+
+// `path` made absolute against the current directory, with "." and ".." folded away lexically;
+// the path need not exist. A trailing separator is kept. An empty path stays empty. A result
+// longer than the platform's path limit raises EInOutError (3) instead of being cut.
+std::string ExpandFileName(const std::string& path);
+
+// The platform's limit for a whole path, in bytes (PATH_MAX less its terminator).
+constexpr std::size_t kMaxPathLength = 4095;
+
+}  // namespace kel

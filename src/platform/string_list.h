@@ -1,0 +1,33 @@
+// An ordered list of strings, unsorted until Sort() is called; duplicates allowed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kel {
+
+class TStringList {
+ public:
+  void Add(std::string s) { items_.push_back(std::move(s)); }
+  void Clear() { items_.clear(); }
+  void Delete(std::size_t index) { items_.erase(items_.begin() + static_cast<long>(index)); }
+  std::size_t Count() const { return items_.size(); }
+  const std::string& operator[](std::size_t index) const { return items_.at(index); }
+  const std::vector<std::string>& Items() const { return items_; }
+
+  // Sorts by AnsiCompareText (whole strings, case-insensitive, user's locale).
+  void Sort();
+
+  // Creates or replaces `path` and writes every string followed by CR LF, no byte-order mark.
+  // Raises EFCreateError when the file cannot be created, EWriteError when a write fails (the
+  // file is closed and keeps what was written).
+  void SaveToFile(const std::string& path) const;
+  // The bytes SaveToFile writes.
+  std::string Text() const;
+
+ private:
+  std::vector<std::string> items_;
+};
+
+}  // namespace kel
