@@ -2,14 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 
 #include "platform/path_syntax.h"
-#include "platform/string_list.h"
 #include "search/search_file_data.h"
 
 namespace kel {
@@ -54,7 +53,9 @@ class TSearchDir {
   TSearchDirEvent OnFind;
 
  protected:
-  std::unique_ptr<TStringList> FDirQueue;  // first in, first out; what is still to walk
+  // First in, first out: the directories still to walk. After an abort it may still hold some;
+  // the next walk empties it.
+  std::deque<std::string> FDirQueue;
 
  private:
   void ReportBase(const std::string& Base, bool& Continue);
