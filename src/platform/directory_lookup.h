@@ -21,6 +21,8 @@ struct FindRecord {
   std::optional<struct timespec> creation_time;   // missing where there is no birth time
   std::optional<struct timespec> last_write_time;
   std::optional<struct timespec> last_access_time;
+  uint64_t device = 0;            // with inode, identifies the entry (links followed); 0 when
+  uint64_t inode = 0;             // the entry could not be queried
 };
 
 // An open lookup; closes itself when destroyed.
@@ -35,6 +37,10 @@ class DirectoryLookup {
 
   // Looks up `pattern`: a folder path followed by a mask ("/data/*.*"), or a bare path without
   // a mask, which finds that entry itself. A path that ends in a separator finds nothing.
+  // Entries are described with links followed; an entry that cannot be queried (a dangling
+  // link, a link cycle, one removed meanwhile) is still reported, as what the link or the
+  // directory listing says of it: a non-directory has kAttrArchive, missing times stay empty.
+  // Never throws; a folder that cannot be opened finds nothing.
   // Returns false when nothing is found; otherwise `first` holds the first entry and the lookup
   // stays open for Next().
   bool FindFirst(const std::string& pattern, FindRecord& first);

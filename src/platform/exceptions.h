@@ -76,6 +76,12 @@ class EOutOfResources : public Exception {
 // ENOSPC/EDQUOT/EFBIG 101, ...). The one place where errno values are translated.
 int ErrorNumberFromErrno(int err) noexcept;
 
+// What the failed call was doing: some errno values mean a bad file name only when the call
+// took a path (EINVAL from open() is a name the file system rejects, 3; elsewhere it is a bad
+// argument, 87).
+enum class ErrnoSource { kOperation, kPathName };
+int ErrorNumberFromErrno(int err, ErrnoSource source) noexcept;
+
 // Raises EInOutError for the POSIX `errno` value `err`.
 [[noreturn]] void RaiseLastOSError(int err);
 

@@ -26,6 +26,8 @@ struct FileStatus {
   uint64_t size = 0;
   bool is_directory = false;
   bool is_regular = false;     // a regular file, reached directly or through links
+  uint64_t device = 0;         // device and inode identify the file (links followed), e.g. to
+  uint64_t inode = 0;          // notice a directory met twice through symbolic links
   std::optional<struct timespec> creation_time;  // birth time where the file system has one
   struct timespec last_write_time {};
   struct timespec last_access_time {};

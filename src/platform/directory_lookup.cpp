@@ -1,0 +1,172 @@
+#include "platform/directory_lookup.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <string_view>
+
+#include "platform/code_page.h"
+
+namespace kel {
+
+struct DirectoryLookup::State {
+  DIR* dir = nullptr;   // null for the lookup of a bare path, which has a single entry
+  std::string folder;   // the folder part of the pattern, separator included, or empty
+  std::string mask;
+};
+
+namespace {
+
+bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+void SetTimes(FindRecord& record, const FileStatus& status) {
+  record.creation_time = status.creation_time;
+  record.last_write_time = status.last_write_time;
+  record.last_access_time = status.last_access_time;
+}
+
+void SetSize(FindRecord& record, uint64_t size) {
+  record.size_high = static_cast<uint32_t>(size >> 32);
+  record.size_low = static_cast<uint32_t>(size);
+}
+
+// Describes `name` in the folder from the entry's status, links followed. When that fails the
+// link itself, or else only what the directory listing knew (`is_directory`), is reported.
+FindRecord DescribeEntry(const std::string& path, const std::string& name, bool is_directory) {
+  FindRecord record;
+  record.long_name = name;
+  if (const auto status = QueryFileStatus(path)) {
+    record.attributes = status->attributes;
+    SetSize(record, status->size);
+    SetTimes(record, *status);
+    record.device = status->device;
+    record.inode = status->inode;
+    return record;
+  }
+  struct stat link {};
+  if (lstat(path.c_str(), &link) == 0) {
+    record.attributes = AttributesFromMode(link.st_mode, name);
+    SetSize(record, static_cast<uint64_t>(link.st_size));
+    record.last_write_time = link.st_mtim;
+    record.last_access_time = link.st_atim;
+    record.device = link.st_dev;
+    record.inode = link.st_ino;
+    return record;
+  }
+  record.attributes = AttributesFromMode(is_directory ? S_IFDIR | S_IRWXU : S_IFREG | S_IRWXU, name);
+  return record;
+}
+
+bool MatchChars(std::string_view name, std::string_view mask, CodePage cp);
+
+}  // namespace
+
+DirectoryLookup::~DirectoryLookup() { Close(); }
+
+DirectoryLookup::DirectoryLookup(DirectoryLookup&& other) noexcept : state_(other.state_) {
+  other.state_ = nullptr;
+}
+
+DirectoryLookup& DirectoryLookup::operator=(DirectoryLookup&& other) noexcept {
+  if (this != &other) {
+    Close();
+    state_ = other.state_;
+    other.state_ = nullptr;
+  }
+  return *this;
+}
+
+bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
+  Close();
+  if (pattern.empty() || pattern.back() == '/' || pattern.find('\0') != std::string::npos)
+    return false;
+  const std::size_t slash = pattern.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+  const std::string last = pattern.substr(folder.size());
+
+  if (!HasWildcard(last)) {
+    // A bare path: the entry itself, when it exists (or is at least a link).
+    struct stat link {};
+    if (lstat(pattern.c_str(), &link) != 0) return false;
+    first = DescribeEntry(pattern, last, false);
+    state_ = new State{nullptr, folder, last};
+    return true;
+  }
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return false;
+  state_ = new State{dir, folder, last};
+  if (FindNext(first)) return true;
+  Close();
+  return false;
+}
+
+bool DirectoryLookup::FindNext(FindRecord& next) {
+  if (state_ == nullptr || state_->dir == nullptr) return false;
+  while (const dirent* entry = readdir(state_->dir)) {
+    const std::string name = entry->d_name;
+    if (!MatchesMask(name, state_->mask)) continue;
+    next = DescribeEntry(state_->folder + name, name, entry->d_type == DT_DIR);
+    return true;
+  }
+  return false;
+}
+
+void DirectoryLookup::Close() {
+  if (state_ == nullptr) return;
+  if (state_->dir != nullptr) closedir(state_->dir);
+  delete state_;
+  state_ = nullptr;
+}
+
+bool DirectoryLookup::IsOpen() const { return state_ != nullptr; }
+
+namespace {
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameChar(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+// Glob matching over whole characters: "*" any run, "?" exactly one character. Backtracks
+// only to the last "*", which is enough for masks of this kind.
+bool MatchChars(std::string_view name, std::string_view mask, CodePage cp) {
+  std::size_t n = 0, m = 0;
+  std::size_t star = std::string_view::npos, star_n = 0;
+  while (n < name.size()) {
+    const std::size_t name_len = CharLengthAt(name, n, cp);
+    if (m < mask.size()) {
+      const std::size_t mask_len = CharLengthAt(mask, m, cp);
+      if (mask[m] == '*') {
+        star = ++m;
+        star_n = n;
+        continue;
+      }
+      if (mask[m] == '?' || SameChar(name.substr(n, name_len), mask.substr(m, mask_len))) {
+        n += name_len;
+        m += mask_len;
+        continue;
+      }
+    }
+    if (star == std::string_view::npos) return false;
+    star_n += CharLengthAt(name, star_n, cp);
+    n = star_n;
+    m = star;
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+}  // namespace
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+  if (mask == "*" || mask == "*.*") return true;
+  return MatchChars(name, mask, SystemCodePage());
+}
+
+}  // namespace kel

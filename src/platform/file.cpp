@@ -1,0 +1,168 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/exceptions.h"
+
+namespace kel {
+namespace {
+
+int OpenFlags(OpenMode mode) {
+  switch (mode) {
+    case OpenMode::kRead: return O_RDONLY;
+    case OpenMode::kReadWrite: return O_RDWR;
+    case OpenMode::kCreate: return O_RDWR | O_CREAT | O_TRUNC;
+  }
+  return O_RDONLY;
+}
+
+// A write past RLIMIT_FSIZE would otherwise end the process with SIGXFSZ; with the signal
+// ignored it fails with EFBIG and is reported as a full disk. A handler the program installed
+// itself is left alone.
+void IgnoreFileSizeSignalOnce() noexcept {
+  static const bool done = [] {
+    struct sigaction current {};
+    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
+        (current.sa_flags & SA_SIGINFO) == 0)
+      signal(SIGXFSZ, SIG_IGN);
+    return true;
+  }();
+  (void)done;
+}
+
+}  // namespace
+
+File::~File() { TryClose(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    TryClose();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+File File::Open(const std::string& path, OpenMode mode) {
+  int error_number = 0;
+  File file = TryOpen(path, mode, error_number);
+  if (!file.IsOpen()) throw EInOutError(error_number);
+  return file;
+}
+
+File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) noexcept {
+  // A zero byte would silently cut the name the system sees.
+  if (path.find('\0') != std::string::npos) {
+    error_number = 3;
+    return File();
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    error_number = ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
+    return File();
+  }
+  // open() lets a directory be opened for reading; as a file it is of no use, so refuse it as
+  // the write modes do.
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    error_number = ErrorNumberFromErrno(EISDIR);
+    return File();
+  }
+  return File(fd);
+}
+
+int64_t File::TryRead(void* buffer, std::size_t count, int& error_number) noexcept {
+  if (fd_ < 0) {
+    error_number = ErrorNumberFromErrno(EBADF);
+    return -1;
+  }
+  ssize_t n;
+  do {
+    n = ::read(fd_, buffer, count);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) error_number = ErrorNumberFromErrno(errno);
+  return n;
+}
+
+int64_t File::TryWrite(const void* buffer, std::size_t count, int& error_number) noexcept {
+  if (fd_ < 0) {
+    error_number = ErrorNumberFromErrno(EBADF);
+    return 0;
+  }
+  IgnoreFileSizeSignalOnce();
+  const char* bytes = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd_, bytes + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // A write that takes nothing without an error has no room left.
+      error_number = ErrorNumberFromErrno(n < 0 ? errno : ENOSPC);
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::Read(void* buffer, std::size_t count) {
+  int error_number = 0;
+  const int64_t n = TryRead(buffer, count, error_number);
+  if (n < 0) throw EInOutError(error_number);
+  return n;
+}
+
+void File::Write(const void* buffer, std::size_t count) {
+  int error_number = 0;
+  if (TryWrite(buffer, count, error_number) != static_cast<int64_t>(count))
+    throw EInOutError(error_number);
+}
+
+int64_t File::Size() const {
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) RaiseLastOSError(errno);
+  return st.st_size;
+}
+
+int64_t File::Position() const {
+  const off_t pos = lseek(fd_, 0, SEEK_CUR);
+  if (pos < 0) RaiseLastOSError(errno);
+  return pos;
+}
+
+void File::Seek(int64_t offset) {
+  if (lseek(fd_, offset, SEEK_SET) < 0) RaiseLastOSError(errno);
+}
+
+struct timespec File::ModificationTime() const {
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) RaiseLastOSError(errno);
+  return st.st_mtim;
+}
+
+void File::Close() {
+  const int error_number = TryClose();
+  if (error_number != 0) throw EInOutError(error_number);
+}
+
+int File::TryClose() noexcept {
+  if (fd_ < 0) return 0;
+  const int fd = fd_;
+  fd_ = -1;
+  // Linux releases the descriptor even when close() fails; EINTR is no loss of data.
+  if (::close(fd) != 0 && errno != EINTR) return ErrorNumberFromErrno(errno);
+  return 0;
+}
+
+}  // namespace kel

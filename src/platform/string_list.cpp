@@ -1,0 +1,40 @@
+#include "platform/string_list.h"
+
+#include <algorithm>
+
+#include "platform/code_page.h"
+#include "platform/exceptions.h"
+#include "platform/file.h"
+
+namespace kel {
+
+void TStringList::Sort() {
+  std::stable_sort(items_.begin(), items_.end(), [](const std::string& a, const std::string& b) {
+    return AnsiCompareText(a, b) < 0;
+  });
+}
+
+std::string TStringList::Text() const {
+  std::size_t size = 0;
+  for (const auto& item : items_) size += item.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const auto& item : items_) {
+    text += item;
+    text += "\r\n";
+  }
+  return text;
+}
+
+void TStringList::SaveToFile(const std::string& path) const {
+  int error_number = 0;
+  File file = File::TryOpen(path, OpenMode::kCreate, error_number);
+  if (!file.IsOpen()) throw EFCreateError(path);
+  const std::string text = Text();
+  const int64_t written = file.TryWrite(text.data(), text.size(), error_number);
+  // A failing close can be the first report of lost data (network file systems, quotas).
+  const int close_error = file.TryClose();
+  if (written != static_cast<int64_t>(text.size()) || close_error != 0) throw EWriteError();
+}
+
+}  // namespace kel
