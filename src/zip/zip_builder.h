@@ -61,7 +61,10 @@ enum class NameEncoding {
 
 class TZipBuilder {
  public:
-  explicit TZipBuilder(PathSyntax syntax = PathSyntax::Native());
+  // Entry names in the native path syntax of the system code page (looked up at each entry).
+  TZipBuilder();
+  // Entry names in `syntax`; its code page also decides whether names get the UTF-8 marks.
+  explicit TZipBuilder(PathSyntax syntax);
 
   // Starts a new archive at `archive_path`; entry names are made relative to the directory part
   // of `base_dir`. An open archive's entry list is dropped (its file stays without a central
@@ -96,9 +99,11 @@ class TZipBuilder {
   std::function<void(uint64_t bytes)> OnProgress;
 
  private:
-  std::string EntryNameFor(const std::string& path) const;
+  PathSyntax Syntax() const;
+  std::string EntryNameFor(const std::string& path, const PathSyntax& syntax) const;
 
   PathSyntax syntax_;
+  bool syntax_given_ = false;
   std::string archive_name_;
   std::string archive_base_dir_;
   std::vector<std::pair<std::string, TPkHeader>> archive_entries_;

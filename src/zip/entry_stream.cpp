@@ -1,0 +1,220 @@
+#include "zip/entry_stream.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/exceptions.h"
+#include "zip/zip_format.h"
+
+namespace kel {
+
+using namespace zip_format;
+
+EntryStream::EntryStream() { std::memset(&ZStream, 0, sizeof ZStream); }
+
+EntryStream::~EntryStream() {
+  if (DeflateReady) deflateEnd(&ZStream);
+}
+
+namespace {
+
+struct DeflateSettings {
+  int level = Z_DEFAULT_COMPRESSION;
+  int strategy = Z_DEFAULT_STRATEGY;
+};
+
+DeflateSettings ParseMode(const std::string& mode) {
+  DeflateSettings s;
+  for (char c : mode) {
+    if (c >= '0' && c <= '9') {
+      s.level = c - '0';
+    } else if (c == 'f') {
+      s.strategy = Z_FILTERED;
+    } else if (c == 'h') {
+      s.strategy = Z_HUFFMAN_ONLY;
+    }
+  }
+  return s;
+}
+
+// Deflate's worst case for `size` input bytes under this stream's settings could not be told
+// apart from the Zip64 marker in a 32-bit field.
+bool MayOutgrowPlainFields(EntryStream& s, uint64_t size) {
+  return size > kMaxPlainField || deflateBound(&s.ZStream, size) > kMaxPlainField;
+}
+
+std::string LocalHeader(const EntryStream& s, const std::string& name) {
+  const uint32_t size_field = s.Zip64Reserved ? kSizeOverflow : 0;
+  std::string h;
+  h.reserve(kLocalHeaderSize + kZip64LocalExtraSize + name.size());
+  Put32(h, kLocalHeaderSignature);
+  Put16(h, s.Zip64Reserved ? kVersionZip64 : kVersionDeflate);  // version needed
+  Put16(h, s.Flags);
+  Put16(h, kMethodDeflated);
+  Put32(h, s.FileTime);                                          // time, then date
+  Put32(h, 0);                                                   // CRC, patched at close
+  Put32(h, size_field);                                          // compressed size
+  Put32(h, size_field);                                          // uncompressed size
+  Put16(h, static_cast<uint16_t>(name.size()));
+  Put16(h, s.Zip64Reserved ? kZip64LocalExtraSize : 0);          // extra field length
+  h += name;
+  if (s.Zip64Reserved) {
+    Put16(h, kZip64ExtraId);
+    Put16(h, 16);
+    Put64(h, 0);  // uncompressed size, patched at close
+    Put64(h, 0);  // compressed size, patched at close
+  }
+  return h;
+}
+
+// Writes the full or partial output buffer to the archive and resets it. False (LastError -1)
+// when not every byte was written.
+bool FlushOutput(EntryStream& s, std::size_t count) {
+  int error_number = 0;
+  if (s.ArchiveFile.TryWrite(s.OutBuffer.get(), count, error_number) !=
+      static_cast<int64_t>(count)) {
+    s.LastError = -1;
+    return false;
+  }
+  s.ZStream.next_out = s.OutBuffer.get();
+  s.ZStream.avail_out = kEntryBufferSize;
+  return true;
+}
+
+// Opens the archive and positions it at its end; false when any step fails.
+bool OpenArchiveAtEnd(EntryStream& s, const std::string& archive_path) {
+  int error_number = 0;
+  s.ArchiveFile = File::TryOpen(archive_path, OpenMode::kReadWrite, error_number);
+  if (!s.ArchiveFile.IsOpen()) return false;
+  try {
+    s.HeaderOffset = static_cast<uint64_t>(s.ArchiveFile.Size());
+    s.ArchiveFile.Seek(static_cast<int64_t>(s.HeaderOffset));
+  } catch (const EInOutError&) {
+    return false;
+  }
+  return true;
+}
+
+// Writes `bytes` at `offset`; false when the position cannot be written. Raises EInOutError
+// when the position cannot be reached.
+bool PatchAt(EntryStream& s, uint64_t offset, const std::string& bytes) {
+  s.ArchiveFile.Seek(static_cast<int64_t>(offset));
+  int error_number = 0;
+  return s.ArchiveFile.TryWrite(bytes.data(), bytes.size(), error_number) ==
+         static_cast<int64_t>(bytes.size());
+}
+
+// Patches CRC and sizes into the local header (and its Zip64 extra field when reserved). The
+// twelve bytes at +14 go out in one write: any failure of it is the patch's failure.
+bool PatchHeader(EntryStream& s) {
+  std::string fields;
+  Put32(fields, s.Crc);
+  if (!s.Zip64Reserved) {
+    Put32(fields, static_cast<uint32_t>(s.CompressedSize));
+    Put32(fields, static_cast<uint32_t>(s.UncompressedSize));
+    return PatchAt(s, s.HeaderOffset + 14, fields);
+  }
+  if (!PatchAt(s, s.HeaderOffset + 14, fields)) return false;
+  std::string sizes;
+  Put64(sizes, s.UncompressedSize);
+  Put64(sizes, s.CompressedSize);
+  return PatchAt(s, s.DataStart - 16, sizes);
+}
+
+}  // namespace
+
+std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const std::string& mode,
+                                       const std::string& name, uint32_t file_time,
+                                       const EntryOptions& options) {
+  if (archive_path.empty() || mode.empty()) return nullptr;
+  if (name.size() > kMaxNameLength) throw EInOutError(3);
+  auto s = std::make_unique<EntryStream>();
+  s->Crc = crc32(0, nullptr, 0);
+  s->FileTime = file_time;
+  s->Flags = options.flags;
+  const DeflateSettings settings = ParseMode(mode);
+  s->DeflateReady = deflateInit2(&s->ZStream, settings.level, Z_DEFLATED, -15, 8,
+                                 settings.strategy) == Z_OK;
+  s->OutBuffer.reset(new (std::nothrow) unsigned char[kEntryBufferSize]);
+  if (!s->DeflateReady || !s->OutBuffer || !OpenArchiveAtEnd(*s, archive_path)) {
+    EntryRelease(s.get());
+    return nullptr;
+  }
+  s->ZStream.next_out = s->OutBuffer.get();
+  s->ZStream.avail_out = kEntryBufferSize;
+  s->Zip64Reserved = MayOutgrowPlainFields(*s, options.expected_size);
+  const std::string header = LocalHeader(*s, name);
+  s->ArchiveFile.Write(header);
+  s->DataStart = s->HeaderOffset + header.size();
+  return s;
+}
+
+int64_t EntryWrite(EntryStream* stream, const void* buffer, uint32_t length) {
+  if (stream == nullptr) return -2;
+  EntryStream& s = *stream;
+  s.ZStream.next_in = static_cast<Bytef*>(const_cast<void*>(buffer));
+  s.ZStream.avail_in = length;
+  if (!s.Zip64Reserved && MayOutgrowPlainFields(s, s.ZStream.total_in + length)) {
+    // The sizes would need the Zip64 field this header lacks: refuse rather than overflow.
+    s.LastError = -1;
+  } else {
+    while (s.ZStream.avail_in != 0) {
+      if (s.ZStream.avail_out == 0 && !FlushOutput(s, kEntryBufferSize)) break;
+      s.LastError = deflate(&s.ZStream, Z_NO_FLUSH);
+      if (s.LastError != Z_OK) break;
+    }
+  }
+  s.Crc = crc32(s.Crc, static_cast<const Bytef*>(buffer), length);
+  return static_cast<int64_t>(length) - s.ZStream.avail_in;
+}
+
+int32_t EntryFinish(EntryStream* stream, int flush) {
+  if (stream == nullptr) return -2;
+  EntryStream& s = *stream;
+  s.ZStream.avail_in = 0;
+  bool done = false;
+  for (;;) {
+    const std::size_t pending = kEntryBufferSize - s.ZStream.avail_out;
+    if (pending > 0 && !FlushOutput(s, pending)) return -1;
+    if (done) break;
+    s.LastError = deflate(&s.ZStream, flush);
+    // A second flush in a row with nothing to do is no error.
+    if (pending == 0 && s.LastError == Z_BUF_ERROR) s.LastError = Z_OK;
+    // deflate has finished only when it left some of its output space free.
+    done = s.ZStream.avail_out != 0 || s.LastError == Z_STREAM_END;
+    if (s.LastError != Z_OK && s.LastError != Z_STREAM_END) break;
+  }
+  return s.LastError == Z_STREAM_END ? Z_OK : s.LastError;
+}
+
+int32_t EntryRelease(EntryStream* stream) {
+  if (stream == nullptr) return -2;
+  EntryStream& s = *stream;
+  int32_t result = 0;
+  if (s.DeflateReady) {
+    result = deflateEnd(&s.ZStream);
+    s.DeflateReady = false;
+  }
+  if (s.ArchiveFile.IsOpen() && s.ArchiveFile.TryClose() != 0) result = -1;
+  if (s.LastError < 0) result = s.LastError;
+  s.OutBuffer.reset();
+  return result;
+}
+
+int32_t EntryClose(EntryStream* stream) {
+  if (stream == nullptr) return -2;
+  EntryStream& s = *stream;
+  if (EntryFinish(&s, Z_FINISH) != 0) return EntryRelease(&s);
+  s.UncompressedSize = s.ZStream.total_in;
+  s.CompressedSize = static_cast<uint64_t>(s.ArchiveFile.Size()) - s.DataStart;
+  if (!s.Zip64Reserved &&
+      (s.UncompressedSize > kMaxPlainField || s.CompressedSize > kMaxPlainField)) {
+    // Cannot happen while EntryWrite keeps within deflate's bound; never write a wrong field.
+    s.LastError = -1;
+    return EntryRelease(&s);
+  }
+  if (!PatchHeader(s)) return -2;
+  return EntryRelease(&s);
+}
+
+}  // namespace kel
