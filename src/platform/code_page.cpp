@@ -4,12 +4,12 @@
 #include <langinfo.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
-#include <algorithm>
 #include <vector>
 
 namespace kel {
@@ -50,7 +50,8 @@ bool IsSjisTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x8
 char32_t DecodeUtf8(std::string_view s, std::size_t pos, std::size_t len) {
   const auto c = static_cast<unsigned char>(s[pos]);
   char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-  for (std::size_t i = 1; i < len; ++i) cp = (cp << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
+  for (std::size_t i = 1; i < len; ++i)
+    cp = (cp << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
   return cp;
 }
 
@@ -230,15 +231,18 @@ std::string_view LeadingWholeChars(std::string_view s, std::size_t max_bytes, Co
 }
 
 std::string AnsiUpperCase(std::string_view s, CodePage cp) {
-  return ConvertCase(s, cp, [](wint_t c) { return std::towupper(c); }, AsciiUpper);
+  return ConvertCase(
+      s, cp, [](wint_t c) { return std::towupper(c); }, AsciiUpper);
 }
 
 std::string AnsiLowerCase(std::string_view s, CodePage cp) {
-  return ConvertCase(s, cp, [](wint_t c) { return std::towlower(c); }, AsciiLower);
+  return ConvertCase(
+      s, cp, [](wint_t c) { return std::towlower(c); }, AsciiLower);
 }
 
 int AnsiCompareText(std::string_view a, std::string_view b) {
-  if (IsPlainLocale(std::setlocale(LC_COLLATE, nullptr))) return CompareBytesIgnoringAsciiCase(a, b);
+  if (IsPlainLocale(std::setlocale(LC_COLLATE, nullptr)))
+    return CompareBytesIgnoringAsciiCase(a, b);
   std::wstring wa, wb;
   if (!ToFoldedWide(a, wa) || !ToFoldedWide(b, wb)) return CompareBytesIgnoringAsciiCase(a, b);
   const int r = std::wcscoll(wa.c_str(), wb.c_str());

@@ -12,8 +12,8 @@
 namespace kel {
 
 struct DirectoryLookup::State {
-  DIR* dir = nullptr;   // null for the lookup of a bare path, which has a single entry
-  std::string folder;   // the folder part of the pattern, separator included, or empty
+  DIR* dir = nullptr;  // null for the lookup of a bare path, which has a single entry
+  std::string folder;  // the folder part of the pattern, separator included, or empty
   std::string mask;
 };
 
@@ -55,7 +55,8 @@ FindRecord DescribeEntry(const std::string& path, const std::string& name, bool 
     record.inode = link.st_ino;
     return record;
   }
-  record.attributes = AttributesFromMode(is_directory ? S_IFDIR | S_IRWXU : S_IFREG | S_IRWXU, name);
+  record.attributes =
+      AttributesFromMode(is_directory ? S_IFDIR | S_IRWXU : S_IFREG | S_IRWXU, name);
   return record;
 }
 

@@ -13,16 +13,17 @@ namespace kel {
 
 // One entry as the lookup reports it.
 struct FindRecord {
-  std::string long_name;          // the entry's own name
-  std::string alternate_name;     // always empty on Linux (no 8.3 names)
-  uint32_t attributes = 0;        // kAttr* flags, links followed
+  std::string long_name;       // the entry's own name
+  std::string alternate_name;  // always empty on Linux (no 8.3 names)
+  uint32_t attributes = 0;     // kAttr* flags, links followed
   uint32_t size_high = 0;
   uint32_t size_low = 0;
-  std::optional<struct timespec> creation_time;   // missing where there is no birth time
+  std::optional<struct timespec> creation_time;  // missing where there is no birth time
   std::optional<struct timespec> last_write_time;
   std::optional<struct timespec> last_access_time;
-  uint64_t device = 0;            // with inode, identifies the entry (links followed); 0 when
-  uint64_t inode = 0;             // the entry could not be queried
+  // Device and inode identify the entry (links followed); both 0 when it could not be queried.
+  uint64_t device = 0;
+  uint64_t inode = 0;
 };
 
 // An open lookup; closes itself when destroyed.

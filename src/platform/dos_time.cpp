@@ -39,8 +39,8 @@ bool UnixTimeToLocalDos(const struct timespec& utc, uint32_t& dos) {
   if (year < kDosFirstYear || year > kDosLastYear) return false;
   // A leap second (60) has no place in the format.
   const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
-  dos = EncodeDosDateTime({year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                           second});
+  dos = EncodeDosDateTime(
+      {year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second});
   return true;
 }
 
@@ -48,7 +48,8 @@ uint32_t UnixTimeToLocalDosClamped(const struct timespec& utc) {
   uint32_t dos = 0;
   if (UnixTimeToLocalDos(utc, dos)) return dos;
   struct tm local {};
-  if (LocalTime(utc, local)) return local.tm_year + 1900 < kDosFirstYear ? kDosTimeMin : kDosTimeMax;
+  if (LocalTime(utc, local))
+    return local.tm_year + 1900 < kDosFirstYear ? kDosTimeMin : kDosTimeMax;
   // Too far from now for the system to compute: the sign tells the side.
   return utc.tv_sec < 0 ? kDosTimeMin : kDosTimeMax;
 }

@@ -14,9 +14,12 @@ namespace {
 
 int OpenFlags(OpenMode mode) {
   switch (mode) {
-    case OpenMode::kRead: return O_RDONLY;
-    case OpenMode::kReadWrite: return O_RDWR;
-    case OpenMode::kCreate: return O_RDWR | O_CREAT | O_TRUNC;
+    case OpenMode::kRead:
+      return O_RDONLY;
+    case OpenMode::kReadWrite:
+      return O_RDWR;
+    case OpenMode::kCreate:
+      return O_RDWR | O_CREAT | O_TRUNC;
   }
   return O_RDONLY;
 }

@@ -54,8 +54,8 @@ std::optional<FileStatus> QueryFileStatus(const std::string& path, int* error_nu
   struct statx stx {};
   if (path.find('\0') != std::string::npos) {
     err = EINVAL;
-  } else if (statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT,
-                   STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
+  } else if (statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
+                   &stx) != 0) {
     err = errno;
   }
   if (err != 0) {

@@ -21,13 +21,15 @@ enum : uint32_t {
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
 struct FileStatus {
-  uint32_t attributes = 0;     // the flags above
-  uint32_t unix_mode = 0;      // st_mode of the file (type and permission bits)
+  uint32_t attributes = 0;  // the flags above
+  uint32_t unix_mode = 0;   // st_mode of the file (type and permission bits)
   uint64_t size = 0;
   bool is_directory = false;
-  bool is_regular = false;     // a regular file, reached directly or through links
-  uint64_t device = 0;         // device and inode identify the file (links followed), e.g. to
-  uint64_t inode = 0;          // notice a directory met twice through symbolic links
+  bool is_regular = false;  // a regular file, reached directly or through links
+  // Device and inode identify the file (links followed), e.g. to notice a directory met twice
+  // through symbolic links.
+  uint64_t device = 0;
+  uint64_t inode = 0;
   std::optional<struct timespec> creation_time;  // birth time where the file system has one
   struct timespec last_write_time {};
   struct timespec last_access_time {};

@@ -116,7 +116,8 @@ std::string PathSyntax::ExtractRelativePath(std::string_view base, std::string_v
     ++common;
 
   std::string result;
-  for (std::size_t i = common; i < base_names.size(); ++i) result += std::string("..") + Separator();
+  for (std::size_t i = common; i < base_names.size(); ++i)
+    result += std::string("..") + Separator();
   for (std::size_t i = common; i < file_names.size(); ++i)
     result += std::string(file_names[i]) + Separator();
   return result + ExtractFileName(file);

@@ -1,0 +1,110 @@
+#include "platform/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+namespace kel {
+namespace {
+
+constexpr auto kUtf8 = CodePage::kUtf8;
+constexpr auto kSjis = CodePage::kShiftJis;
+constexpr auto npos = std::string_view::npos;
+
+// Switches the whole locale for one test and restores it afterwards.
+class ScopedLocale {
+ public:
+  explicit ScopedLocale(const char* name) : old_(std::setlocale(LC_ALL, nullptr)) {
+    ok_ = std::setlocale(LC_ALL, name) != nullptr;
+  }
+  ~ScopedLocale() { std::setlocale(LC_ALL, old_.c_str()); }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string old_;
+  bool ok_ = false;
+};
+
+TEST(CodePageTest, Utf8CharacterLengths) {
+  const std::string s = "a\u00e9\u65e5\U0001F600";
+  EXPECT_EQ(CharLengthAt(s, 0, kUtf8), 1u);
+  EXPECT_EQ(CharLengthAt(s, 1, kUtf8), 2u);
+  EXPECT_EQ(CharLengthAt(s, 3, kUtf8), 3u);
+  EXPECT_EQ(CharLengthAt(s, 6, kUtf8), 4u);
+  EXPECT_EQ(LastCharStart(s, kUtf8), 6u);
+  EXPECT_EQ(LastCharStart("", kUtf8), npos);
+  // Broken sequences count one byte each.
+  for (const char* broken : {"\xE6\x97", "\x80", "\xC0\xAF", "\xE0\x80\x80", "\xED\xA0\x80"})
+    EXPECT_EQ(CharLengthAt(broken, 0, kUtf8), 1u) << broken;
+  EXPECT_FALSE(IsCharStart(s, 4, kUtf8));
+  EXPECT_EQ(LeadingWholeChars("\u30c6\u30ad", 4, kUtf8), "\u30c6");
+  EXPECT_EQ(LeadingWholeChars("ab\u30c6", 4, kUtf8), "ab");
+}
+
+TEST(CodePageTest, ShiftJisTrailBytesAreNoDelimiters) {
+  const std::string hyo = "\x95\x5C";  // 表, trail byte "\"
+  EXPECT_EQ(CharLengthAt(hyo, 0, kSjis), 2u);
+  EXPECT_EQ(CharLengthAt("\x81", 0, kSjis), 1u);      // lead byte without a trail
+  EXPECT_EQ(CharLengthAt("\xB1\x5C", 0, kSjis), 1u);  // half-width kana is single
+  const std::string path = "a\\" + hyo;
+  EXPECT_EQ(LastDelimiter("\\", path, kSjis), 1u);
+  EXPECT_EQ(LastDelimiter("\\", path, kUtf8), 3u);
+  EXPECT_EQ(LastCharStart(path, kSjis), 2u);
+  EXPECT_FALSE(IsCharStart(path, 3, kSjis));
+  EXPECT_EQ(LeadingWholeChars("\x83\x65\x83\x4C", 3, kSjis), "\x83\x65");
+}
+
+TEST(CodePageTest, CaseConversionKeepsByteLength) {
+  // The trail byte 0x61 of "Ｂ" (0x82 0x61) is no "a" and stays as it is.
+  EXPECT_EQ(AnsiUpperCase("ab\x82\x61\x95\x5C", kSjis), "AB\x82\x61\x95\x5C");
+  EXPECT_EQ(AnsiLowerCase("AB\x82\x41", kSjis), "ab\x82\x41");
+  EXPECT_EQ(AnsiUpperCase("0000docx.zip", kUtf8), "0000DOCX.ZIP");
+  EXPECT_EQ(AnsiUpperCase("\xFF"
+                          "a",
+                          kUtf8),
+            "\xFF"
+            "A");
+
+  ScopedLocale locale("C.UTF-8");
+  if (!locale.ok()) GTEST_SKIP() << "no C.UTF-8 locale";
+  EXPECT_EQ(AnsiUpperCase("\u00e9t\u00e9", kUtf8), "\u00c9T\u00c9");
+  EXPECT_EQ(AnsiLowerCase("\u00c9", kUtf8), "\u00e9");
+  // Their other case has another length: dotless i -> I, long s -> S, Kelvin sign -> k.
+  EXPECT_EQ(AnsiUpperCase("\u0131\u017f", kUtf8), "\u0131\u017f");
+  EXPECT_EQ(AnsiLowerCase("\u212a", kUtf8), "\u212a");
+}
+
+TEST(CodePageTest, CompareTextIgnoresCase) {
+  EXPECT_EQ(AnsiCompareText("Report", "rEPORT"), 0);
+  EXPECT_LT(AnsiCompareText("abc", "ABD"), 0);
+  EXPECT_GT(AnsiCompareText("B", "a"), 0);  // a plain byte compare would put "B" first
+  EXPECT_LT(AnsiCompareText("a", "ab"), 0);
+
+  ScopedLocale locale("C.UTF-8");
+  if (!locale.ok()) GTEST_SKIP() << "no C.UTF-8 locale";
+  EXPECT_EQ(AnsiCompareText("\u00e9T\u00c9", "\u00c9t\u00e9"), 0);
+  EXPECT_GT(AnsiCompareText("B", "a"), 0);
+  EXPECT_EQ(AnsiCompareText("x\xFF", "X\xFF"), 0);  // invalid UTF-8 falls back to bytes
+  EXPECT_LT(AnsiCompareText("x\xFE", "X\xFF"), 0);
+}
+
+TEST(CodePageTest, Cp932Conversion) {
+  EXPECT_EQ(Utf8ToCp932("\u8868a"), std::optional<std::string>("\x95\x5C"
+                                                               "a"));
+  EXPECT_EQ(Cp932ToUtf8("\x95\x5C\x83\x65"), std::optional<std::string>("\u8868\u30c6"));
+  EXPECT_EQ(Utf8ToCp932("\U0001F600"), std::nullopt);
+  EXPECT_EQ(Cp932ToUtf8("a\x81"), std::nullopt);
+  const std::string long_text(5000, 'x');
+  EXPECT_EQ(Utf8ToCp932(long_text), long_text);
+  EXPECT_TRUE(HasHighBytes("ab\x80"));
+  EXPECT_FALSE(HasHighBytes("ab~"));
+}
+
+TEST(CodePageTest, PlainLocaleCountsAsUtf8) {
+  ScopedLocale locale("C");
+  EXPECT_EQ(SystemCodePage(), kUtf8);
+}
+
+}  // namespace
+}  // namespace kel
