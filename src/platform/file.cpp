@@ -68,7 +68,9 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
   }
   int fd;
   do {
-    fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
+    // O_NONBLOCK keeps the open of a FIFO without a writer from hanging; it is taken off
+    // again below, so reads and writes block as usual.
+    fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     error_number = ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
@@ -82,6 +84,8 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
     error_number = ErrorNumberFromErrno(EISDIR);
     return File();
   }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return File(fd);
 }
 

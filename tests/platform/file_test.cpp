@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -124,6 +125,20 @@ void WriteOverFileSizeLimit(const std::string& path) {
 TEST(FileTest, WritePastFileSizeLimitFailsInsteadOfKillingTheProcess) {
   test::TempDir dir;
   EXPECT_EXIT(WriteOverFileSizeLimit(dir / "limited"), testing::ExitedWithCode(0), "");
+}
+
+// In a child process: opening a FIFO nobody writes to returns at once, and reads end.
+void OpenLonelyFifo(const std::string& path) {
+  alarm(5);
+  File fifo = File::Open(path, OpenMode::kRead);
+  char c;
+  std::exit(fifo.Read(&c, 1) == 0 ? 0 : 1);
+}
+
+TEST(FileTest, OpeningAFifoDoesNotHang) {
+  test::TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  EXPECT_EXIT(OpenLonelyFifo(dir / "fifo"), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
