@@ -1,0 +1,165 @@
+#include "gui/application.h"
+
+#include <cxxabi.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QWidget>
+
+#include "gui/form.h"
+#include "gui/message_box.h"
+#include "platform/code_page.h"
+#include "platform/error_text.h"
+#include "platform/exceptions.h"
+
+namespace kel {
+
+TApplication Application;
+
+namespace {
+
+// The name of the program's file without its folder.
+std::string ModuleFileName() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "kelvarin";
+  std::string path(buffer, static_cast<std::size_t>(n));
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Demangled(const char* mangled) {
+  int status = 0;
+  std::unique_ptr<char, decltype(&std::free)> name(
+      abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
+  return status == 0 && name ? std::string(name.get()) : std::string(mangled);
+}
+
+struct ErrorParts {
+  std::string class_name;
+  std::string message;
+};
+
+ErrorParts Describe(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Exception& e) {
+    return {e.ClassName(), e.Message()};
+  } catch (const std::exception& e) {
+    return {Demangled(typeid(e).name()), e.what()};
+  } catch (...) {
+    std::type_info* type = abi::__cxa_current_exception_type();
+    return {type ? Demangled(type->name()) : "Exception", ""};
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() { Shutdown(); }
+
+void TApplication::Initialize(int& argc, char** argv) {
+  terminated_ = false;
+  if (!QApplication::instance()) own_qt_app_ = std::make_unique<QApplication>(argc, argv);
+}
+
+void TApplication::FormCreated(TForm* form) {
+  if (!main_form_) {
+    main_form_ = form;
+    form->Handle();
+  }
+  form->DoCreate();
+}
+
+void TApplication::Run() {
+  if (!main_form_ || !QApplication::instance()) return;
+  main_form_->Show();
+  if (terminated_) return;
+  QEventLoop loop;
+  loop_ = &loop;
+  loop.exec();
+  loop_ = nullptr;
+}
+
+void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  // Only Run's own loop is told to end; nested loops (a message box, a dialog) go on and the
+  // outer loop stops once control is back in it.
+  if (loop_) loop_->exit(0);
+}
+
+void TApplication::HandleException(std::exception_ptr error) noexcept {
+  try {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    try {
+      std::rethrow_exception(error);
+    } catch (const EAbort&) {
+      return;
+    } catch (const Exception& e) {
+      MessageBoxRequest box;
+      box.Text = MessageWithPeriod(e.Message(), SystemCodePage());
+      box.Caption = Title;
+      box.Flags = MB_OK | MB_ICONERROR;
+      box.Owner = QApplication::activeWindow();
+      ShowMessageBox(box);
+    } catch (...) {
+      ShowStartupError(error);
+    }
+  } catch (...) {
+    // Nothing is left to report with when showing the box itself fails.
+  }
+}
+
+void TApplication::Shutdown() noexcept {
+  DestroyComponents();
+  main_form_ = nullptr;
+  terminated_ = false;
+  own_qt_app_.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::string StartupErrorText(std::exception_ptr error) {
+  ErrorParts parts = Describe(error);
+  std::string text = parts.class_name + "がモジュール " + ModuleFileName() + " の " + "00000000" +
+                     " で発生しました。\n" + parts.message;
+  if (!parts.message.empty() && parts.message.back() != '.') text += ".";
+  return text;
+}
+
+void ShowStartupError(std::exception_ptr error) noexcept {
+  try {
+    MessageBoxRequest box;
+    box.Text = StartupErrorText(error);
+    box.Caption = kStartupErrorCaption;
+    box.Flags = MB_OK | MB_ICONERROR | MB_TASKMODAL;
+    ShowMessageBox(box);
+  } catch (...) {
+    std::fputs("アプリケーション エラー\n", stderr);
+  }
+}
+
+int RunStartSequence(const std::function<void()>& steps) noexcept {
+  int status = 0;
+  try {
+    steps();
+  } catch (...) {
+    ShowStartupError(std::current_exception());
+    status = 1;
+  }
+  Application.Shutdown();
+  return status;
+}
+
+}  // namespace kel

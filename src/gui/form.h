@@ -1,0 +1,89 @@
+// The top-level window: a fixed-size frame whose client area holds the controls.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QFont>
+#include <QIcon>
+
+#include "gui/component.h"
+
+namespace kel {
+
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+// `Action` is preset to caHide; caNone keeps the window open.
+using TCloseEvent = std::function<void(TComponent* Sender, TCloseAction& Action)>;
+
+enum class TFormBorderStyle { bsSizeable, bsSingle };
+enum class TPosition { poDesigned, poScreenCenter };
+
+// Which boxes the frame shows beside the close box (the system menu).
+struct TBorderIcons {
+  bool biMinimize = true;
+  bool biMaximize = true;
+};
+
+// The window's font: "ＭＳ Ｐゴシック" where it exists, otherwise the metric-compatible IPA P
+// Gothic, then Noto Sans CJK JP; `pixel_size` pixels high.
+QFont WindowFont(int pixel_size);
+
+class TForm : public TWinControl {
+ public:
+  // `owner` is usually the application, which then destroys the form at the end.
+  explicit TForm(TComponent* owner);
+  ~TForm() override;
+
+  std::string Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+
+  // Client-area size in pixels; with bsSingle the window keeps exactly this size.
+  void SetClientSize(int width, int height);
+
+  TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
+  TBorderIcons BorderIcons;
+  TPosition Position = TPosition::poDesigned;
+
+  void SetFont(const QFont& font);
+  QFont Font() const { return font_; }
+  void SetIcon(const QIcon& icon);
+
+  // The control that gets the focus when the window is shown (null: the first in Tab order),
+  // and afterwards the control that has the focus.
+  TWinControl* ActiveControl() const;
+  void SetActiveControl(TWinControl* control);
+
+  // Runs after the form and everything on it is built (the application calls DoCreate).
+  TNotifyEvent OnCreate;
+  // Runs when the window is asked to close; an exception keeps the window open and is shown.
+  TCloseEvent OnClose;
+
+  // Runs OnCreate; an exception goes to the error display.
+  void DoCreate();
+
+  // Shows the window (placed by Position on its first showing) and focuses ActiveControl.
+  void Show();
+  // Asks the window to close, as the close box does.
+  void Close();
+  bool Visible() const;
+
+ protected:
+  QWidget* CreateHandle(QWidget* parent) override;
+  void HandleCreated() override;
+  void BoundsChanged() override;
+
+ private:
+  friend class FormWidget;
+  // Called by the widget's close event; true when the window may close.
+  bool CloseRequested();
+  void PlaceOnScreen();
+  void ApplySize();
+
+  std::string caption_;
+  QFont font_;
+  QIcon icon_;
+  TWinControl* active_control_ = nullptr;
+  bool placed_ = false;
+};
+
+}  // namespace kel

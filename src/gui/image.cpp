@@ -1,0 +1,18 @@
+#include "gui/image.h"
+
+namespace kel {
+
+TImage::TImage(TComponent* owner) : TGraphicControl(owner) {}
+
+TImage::~TImage() = default;
+
+void TImage::SetPicture(std::unique_ptr<TGraphic> picture) {
+  picture_ = std::move(picture);
+  Invalidate();
+}
+
+void TImage::Paint(QPainter& painter) {
+  if (picture_) picture_->Draw(painter, Left(), Top());
+}
+
+}  // namespace kel
