@@ -1,0 +1,85 @@
+#include "browse/folder_browser.h"
+
+#include <memory>
+
+#include "platform/exceptions.h"
+
+namespace kel {
+
+std::string BrowseInitialFolder;
+TFolderChangeEvent BrowseChangeHandler;
+
+namespace {
+
+// Runs before the component base is built, so a refused owner leaves nothing behind.
+TComponent* RequireWinControl(TComponent* owner) {
+  if (dynamic_cast<TWinControl*>(owner) == nullptr) throw Exception("I need WinControl!!!");
+  return owner;
+}
+
+}  // namespace
+
+TFolderBrowser::TFolderBrowser(TComponent* AOwner)
+    : TComponent(RequireWinControl(AOwner)),
+      FParentHandle(static_cast<TWinControl*>(AOwner)->Handle()) {}
+
+uint32_t BrowseFlagWord(TBrowseFlags flags) {
+  uint32_t word = 0;
+  if (flags.Contains(bfComputersOnly)) word |= BIF_BROWSEFORCOMPUTER;
+  if (flags.Contains(bfPrintersOnly)) word |= BIF_BROWSEFORPRINTER;
+  if (flags.Contains(bfDirsOnly)) word |= BIF_RETURNONLYFSDIRS;
+  if (flags.Contains(bfStatusText)) word |= BIF_STATUSTEXT;
+  return word;
+}
+
+bool TFolderBrowser::Execute() {
+  // The dialog reads the title while it is open; a handler may change Title meanwhile.
+  const std::string title_buffer = Title;
+  BrowseInfo info;
+  info.owner = FParentHandle;
+  info.title = title_buffer.c_str();
+  info.flags = BrowseFlagWord(BrowseFlags);
+  info.callback = &BrowseCallback;
+  info.data = 0;
+  BrowseInitialFolder = Folder;
+  BrowseChangeHandler = OnChangeFolder;
+  const std::unique_ptr<ItemIdList> chosen = BrowseForFolder(info);
+  if (!chosen) return false;
+  std::string path;
+  GetPathFromIDList(chosen.get(), path);  // an item without a path gives the empty string
+  Folder = path;
+  return true;
+}
+
+namespace {
+
+void SelectionChanged(BrowseWindowHandle Wnd, const ItemIdList* item) {
+  int32_t EnabledOK = -1;
+  std::string StatusText;
+  std::string path;
+  GetPathFromIDList(item, path);
+  // A copy: the handler may start another Execute, which replaces the unit-wide one.
+  const TFolderChangeEvent handler = BrowseChangeHandler;
+  if (handler && !path.empty()) handler(path, EnabledOK, StatusText);
+  if (EnabledOK != -1) {
+    SendMessage(Wnd, BFFM_ENABLEOK, static_cast<WParam>(EnabledOK), EnabledOK);
+  }
+  if (!StatusText.empty()) {
+    SendMessage(Wnd, BFFM_SETSTATUSTEXTA, static_cast<WParam>(EnabledOK),
+                reinterpret_cast<LParam>(StatusText.c_str()));
+  }
+}
+
+}  // namespace
+
+int BrowseCallback(BrowseWindowHandle Wnd, unsigned uMsg, LParam lParam, LParam /*lpData*/) {
+  if (uMsg == BFFM_INITIALIZED) {
+    const std::string initial = BrowseInitialFolder;
+    SendMessage(Wnd, BFFM_SETSELECTIONA, 1, reinterpret_cast<LParam>(initial.c_str()));
+  } else if (uMsg == BFFM_SELCHANGED) {
+    SelectionChanged(Wnd, reinterpret_cast<const ItemIdList*>(lParam));
+  }
+  return 0;
+}
+
+}  // namespace kel

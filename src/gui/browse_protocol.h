@@ -1,0 +1,82 @@
+// The folder dialog protocol, modelled on the shell's: the caller fills a BrowseInfo,
+// BrowseForFolder shows the dialog modally and returns the confirmed item; while the dialog is
+// open it calls the caller's callback with BFFM_INITIALIZED once it is up and BFFM_SELCHANGED
+// at every new selection, and the callback answers with SendMessage (status text, OK button,
+// selection). Free of Qt types, so a caller needs no Qt headers.
+//
+// Everything runs on the GUI thread; a QApplication must exist.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace kel {
+
+// Message arguments and results of the dialog protocol, as wide as a pointer.
+using WParam = std::uintptr_t;
+using LParam = std::intptr_t;
+using LResult = std::intptr_t;
+
+// Flag word bits of BrowseInfo::flags.
+constexpr uint32_t BIF_RETURNONLYFSDIRS = 0x0001;   // OK only for items with a path
+constexpr uint32_t BIF_STATUSTEXT = 0x0004;         // show the status line
+constexpr uint32_t BIF_BROWSEFORCOMPUTER = 0x1000;  // OK only for a computer
+constexpr uint32_t BIF_BROWSEFORPRINTER = 0x2000;   // OK only for a printer (the tree has none)
+
+// Dialog to callback.
+constexpr unsigned BFFM_INITIALIZED = 1;  // the dialog is up; lParam 0
+constexpr unsigned BFFM_SELCHANGED = 2;   // lParam: const ItemIdList* of the new selection
+// Callback to dialog.
+constexpr unsigned BFFM_SETSTATUSTEXTA = 1124;  // lParam: zero-terminated text (or 0: empty)
+constexpr unsigned BFFM_ENABLEOK = 1125;        // lParam nonzero enables OK, zero disables it
+// wParam nonzero: lParam is a zero-terminated path; wParam 0: lParam is a const ItemIdList*.
+// Result 1 when the item was found and selected, 0 when the selection is unchanged.
+constexpr unsigned BFFM_SETSELECTIONA = 1126;
+
+// One item of the dialog's tree.
+struct ItemIdList {
+  std::string display_name;  // the name shown in the tree, in the system code page
+  std::string path;          // the file-system path; empty for an item without one
+  bool computer = false;     // the virtual computer item
+};
+
+// A window that answers the dialog protocol's messages: the folder dialog, or a test's fake.
+class BrowseWindow {
+ public:
+  virtual LResult Perform(unsigned msg, WParam wparam, LParam lparam) = 0;
+
+ protected:
+  ~BrowseWindow() = default;
+};
+using BrowseWindowHandle = BrowseWindow*;
+
+// Delivers a message synchronously and returns the window's answer; 0 for a null window.
+LResult SendMessage(BrowseWindowHandle window, unsigned msg, WParam wparam, LParam lparam);
+
+// Called by the open dialog: the dialog, the message, its argument, BrowseInfo::data. The
+// result is not used. An ItemIdList passed with BFFM_SELCHANGED lives only during the call.
+using BrowseCallbackProc = int (*)(BrowseWindowHandle window, unsigned msg, LParam lparam,
+                                   LParam data);
+
+struct BrowseInfo {
+  QWidget* owner = nullptr;               // the dialog is modal over it; may be null
+  const char* title = nullptr;            // shown above the tree; read while the dialog is open
+  uint32_t flags = 0;                     // BIF_* bits
+  BrowseCallbackProc callback = nullptr;  // may be null
+  LParam data = 0;                        // handed to every callback call
+};
+
+// Shows the dialog modally and returns the item the user confirmed, or null when the user
+// cancelled or the owner was destroyed meanwhile. The caller owns the result.
+// An exception thrown by the callback closes the dialog at once (no further callback calls)
+// and is rethrown here after the dialog is gone; no exception crosses a Qt frame.
+std::unique_ptr<ItemIdList> BrowseForFolder(const BrowseInfo& info);
+
+// The file-system path of `item` into `path`; false and an empty path for a null item or one
+// without a path.
+bool GetPathFromIDList(const ItemIdList* item, std::string& path);
+
+}  // namespace kel
