@@ -1,0 +1,1 @@
+export KELVARIN_SAMPLE=1

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and archives the repository's samples/ folder into out/
+# with kelvarin-batch, then shows the index it wrote.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target kelvarin-batch
+mkdir -p out
+# Only this run's archives stay in out/ (an earlier run may have had more files).
+LC_ALL=C find out -maxdepth 1 -type f \( -name '[0-9][0-9][0-9][0-9]????.zip' -o -name files.txt \) -delete
+./build/src/app/kelvarin-batch samples/ out/
+echo
+echo "out/files.txt (archive name, TAB, base name):"
+tr -d '\r' < out/files.txt
