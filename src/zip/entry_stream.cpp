@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/exceptions.h"
+#include "zip/file_cut.h"
 #include "zip/zip_format.h"
 
 namespace kel {
@@ -131,6 +132,7 @@ std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const st
   auto s = std::make_unique<EntryStream>();
   s->Crc = crc32(0, nullptr, 0);
   s->FileTime = file_time;
+  s->ArchivePath = archive_path;
   s->Flags = options.flags;
   const DeflateSettings settings = ParseMode(mode);
   s->DeflateReady = deflateInit2(&s->ZStream, settings.level, Z_DEFLATED, -15, 8,
@@ -144,7 +146,12 @@ std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const st
   s->ZStream.avail_out = kEntryBufferSize;
   s->Zip64Reserved = MayOutgrowPlainFields(*s, options.expected_size);
   const std::string header = LocalHeader(*s, name);
-  s->ArchiveFile.Write(header);
+  try {
+    s->ArchiveFile.Write(header);
+  } catch (const EInOutError&) {
+    CutFileTo(s->ArchiveFile, s->HeaderOffset);
+    throw;
+  }
   s->DataStart = s->HeaderOffset + header.size();
   return s;
 }
@@ -215,6 +222,16 @@ int32_t EntryClose(EntryStream* stream) {
   }
   if (!PatchHeader(s)) return -2;
   return EntryRelease(&s);
+}
+
+int32_t EntryDiscard(EntryStream* stream) {
+  if (stream == nullptr) return -2;
+  EntryStream& s = *stream;
+  EntryRelease(&s);
+  int error_number = 0;
+  File archive = File::TryOpen(s.ArchivePath, OpenMode::kReadWrite, error_number);
+  if (!archive.IsOpen() || !CutFileTo(archive, s.HeaderOffset)) return -1;
+  return archive.TryClose() == 0 ? 0 : -1;
 }
 
 }  // namespace kel

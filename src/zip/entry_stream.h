@@ -55,6 +55,7 @@ struct EntryStream {
 
   z_stream ZStream;
   int32_t LastError = 0;     // 0 ok, 1 finish completed, -1 archive write failed, else deflate's
+  std::string ArchivePath;
   File ArchiveFile;          // open from EntryOpen to EntryRelease
   std::unique_ptr<unsigned char[]> OutBuffer;  // kEntryBufferSize bytes
   uint32_t Crc = 0;
@@ -75,8 +76,9 @@ struct EntryStream {
 // default strategy.
 // Returns nullptr - and leaves the archive unchanged, creating no file - when the path or mode
 // is empty, deflate cannot be set up, or the archive cannot be opened read-write, sized or
-// positioned. Raises EInOutError when writing the header or name fails (the archive may then
-// hold part of it), and when `name` is longer than 65,535 bytes (number 3, nothing written).
+// positioned. Raises EInOutError when writing the header or name fails (the archive is then cut
+// back to its old size), and when `name` is longer than 65,535 bytes (number 3, nothing
+// written).
 std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const std::string& mode,
                                        const std::string& name, uint32_t file_time,
                                        const EntryOptions& options = {});
@@ -102,5 +104,11 @@ int32_t EntryRelease(EntryStream* stream);
 // failed (the stream is released; do not read it). Raises EInOutError when the archive's size
 // cannot be read or the patch position cannot be reached.
 int32_t EntryClose(EntryStream* stream);
+
+// Gives up on an entry that will not be listed: releases the stream and cuts the archive back
+// to HeaderOffset, so nothing of the entry stays behind (readers that scan local headers report
+// an unlisted, unfinished entry as damage). Never throws; 0 when the archive was cut back, else
+// -1. Callable after EntryClose or EntryRelease too.
+int32_t EntryDiscard(EntryStream* stream);
 
 }  // namespace kel

@@ -11,6 +11,7 @@
 #include "platform/file_info.h"
 #include "zip/central_directory.h"
 #include "zip/entry_stream.h"
+#include "zip/file_cut.h"
 #include "zip/zip_format.h"
 
 namespace kel {
@@ -97,6 +98,18 @@ std::string TZipBuilder::EntryNameFor(const std::string& path, const PathSyntax&
   return name;
 }
 
+void TZipBuilder::FinishEntry(File& source, EntryStream* stream, const std::string& path) {
+  switch (CopyFileToEntry(source, stream, OnProgress)) {
+    case kCopyReadFailed:
+      throw EGZipError("Error reading from " + path, 4);
+    case kCopyWriteFailed:
+      throw EGZipError("Error writing to " + archive_name_, 5);
+    case kCopyDone:
+      break;
+  }
+  if (EntryClose(stream) != 0) throw EGZipError("Error closing " + archive_name_, 3);
+}
+
 void TZipBuilder::AddFileToArchive(const std::string& path) {
   if (archive_name_.empty()) return;
   int error_number = 0;
@@ -119,15 +132,13 @@ void TZipBuilder::AddFileToArchive(const std::string& path) {
     source.TryClose();
     throw EGZipError("Error opening " + archive_name_, 2);
   }
-  switch (CopyFileToEntry(source, stream.get(), OnProgress)) {
-    case kCopyReadFailed:
-      throw EGZipError("Error reading from " + path, 4);
-    case kCopyWriteFailed:
-      throw EGZipError("Error writing to " + archive_name_, 5);
-    case kCopyDone:
-      break;
+  try {
+    FinishEntry(source, stream.get(), path);
+  } catch (...) {
+    // The entry will not be listed: leave none of its bytes behind.
+    EntryDiscard(stream.get());
+    throw;
   }
-  if (EntryClose(stream.get()) != 0) throw EGZipError("Error closing " + archive_name_, 3);
 
   TPkHeader header;
   header.FileTime = stream->FileTime;
@@ -146,7 +157,13 @@ void TZipBuilder::CloseArchive() {
   File archive = File::Open(archive_name_, OpenMode::kReadWrite);
   const uint64_t start = static_cast<uint64_t>(archive.Size());
   archive.Seek(static_cast<int64_t>(start));
-  WriteCentralDirectory(archive, start, archive_entries_);
+  try {
+    WriteCentralDirectory(archive, start, archive_entries_);
+  } catch (const EInOutError&) {
+    // A partial directory would end up inside the archive when the close is tried again.
+    CutFileTo(archive, start);
+    throw;
+  }
   archive.Close();
   archive_entries_.clear();
   archive_name_.clear();

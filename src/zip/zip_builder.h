@@ -22,6 +22,9 @@
 
 namespace kel {
 
+class File;
+struct EntryStream;
+
 // The builder's failure: a message and a Code (the inherited error number stays 0).
 //   2 "Error opening " + source path     - the source cannot be opened for reading
 //   2 "Error opening " + archive path    - the entry stream cannot be opened on the archive
@@ -75,11 +78,12 @@ class TZipBuilder {
   // Adds `path` as one deflated entry. Does nothing without an open archive. Raises EGZipError
   // (codes above) or EInOutError (the local header cannot be written, the source cannot be
   // closed, its time or size cannot be read). After a failure the archive stays open with the
-  // entries added before; the failed entry's bytes stay in the file but are not listed.
+  // entries added before, and the file is cut back to where the failed entry began.
   void AddFileToArchive(const std::string& path);
 
   // Appends the central directory and end record and ends the archive. Does nothing without an
-  // open archive. Raises EInOutError on any file failure; the archive then stays open here.
+  // open archive. Raises EInOutError on any file failure; the archive then stays open here, cut
+  // back to its entries where possible, so that the close can be tried again.
   void CloseArchive();
 
   // The open archive's path; empty when none is open.
@@ -100,6 +104,8 @@ class TZipBuilder {
 
  private:
   PathSyntax Syntax() const;
+  // Copies the source into the stream and closes both; raises EGZipError 4, 5 or 3.
+  void FinishEntry(File& source, EntryStream* stream, const std::string& path);
   std::string EntryNameFor(const std::string& path, const PathSyntax& syntax) const;
 
   PathSyntax syntax_;
