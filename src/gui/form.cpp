@@ -141,7 +141,6 @@ void TForm::Show() {
     placed_ = true;
   }
   w->show();
-  w->raise();
   w->activateWindow();
   TWinControl* first = active_control_;
   if (!first) {

@@ -1,0 +1,200 @@
+// The committed background picture's format, and its decoding by TJPEGImage.
+#include "gui/jpeg_image.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace kel {
+namespace {
+
+std::string ReadAsset(const std::string& name) {
+  std::ifstream in(std::string(KEL_ASSETS_DIR) + "/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+unsigned Byte(const std::string& s, std::size_t i) { return static_cast<unsigned char>(s.at(i)); }
+unsigned Word(const std::string& s, std::size_t i) { return Byte(s, i) << 8 | Byte(s, i + 1); }
+
+struct Segment {
+  unsigned marker;
+  std::string body;  // without the marker and the length field
+};
+
+// The marker segments up to the first scan's data and after the last, skipping entropy-coded
+// data (where 0xFF is followed by 0x00 or a restart marker).
+std::vector<Segment> Segments(const std::string& jpeg) {
+  std::vector<Segment> out;
+  std::size_t pos = 2;
+  while (pos + 4 <= jpeg.size()) {
+    if (Byte(jpeg, pos) != 0xFF) {
+      ADD_FAILURE() << "no marker at " << pos;
+      break;
+    }
+    unsigned marker = Byte(jpeg, pos + 1);
+    if (marker == 0xD9) {
+      out.push_back({marker, {}});
+      break;
+    }
+    unsigned length = Word(jpeg, pos + 2);
+    out.push_back({marker, jpeg.substr(pos + 4, length - 2)});
+    pos += 2 + length;
+    if (marker == 0xDA) {  // skip the scan data
+      while (pos + 1 < jpeg.size() &&
+             !(Byte(jpeg, pos) == 0xFF && Byte(jpeg, pos + 1) != 0x00 &&
+               (Byte(jpeg, pos + 1) < 0xD0 || Byte(jpeg, pos + 1) > 0xD7))) {
+        ++pos;
+      }
+    }
+  }
+  return out;
+}
+
+TEST(BackgroundFile, IsBaselineJfif100At72DpiWithFullChromaInOneScan) {
+  const std::string jpeg = ReadAsset("background.jpg");
+  ASSERT_GT(jpeg.size(), 4u);
+  EXPECT_EQ(Word(jpeg, 0), 0xFFD8u);
+  EXPECT_EQ(Word(jpeg, jpeg.size() - 2), 0xFFD9u);
+  std::vector<Segment> segments = Segments(jpeg);
+  ASSERT_GE(segments.size(), 4u);
+
+  const Segment& app0 = segments[0];  // JFIF comes first
+  ASSERT_EQ(app0.marker, 0xE0u);
+  ASSERT_GE(app0.body.size(), 14u);
+  EXPECT_EQ(app0.body.substr(0, 5), std::string("JFIF\0", 5));
+  EXPECT_EQ(Byte(app0.body, 5), 1u);   // version 1.00
+  EXPECT_EQ(Byte(app0.body, 6), 0u);
+  EXPECT_EQ(Byte(app0.body, 7), 1u);   // dots per inch
+  EXPECT_EQ(Word(app0.body, 8), 72u);
+  EXPECT_EQ(Word(app0.body, 10), 72u);
+
+  int sof0 = 0, other_sof = 0, scans = 0, huffman_tables = 0;
+  for (const Segment& s : segments) {
+    if (s.marker == 0xC0) {
+      ++sof0;
+      EXPECT_EQ(Byte(s.body, 0), 8u);     // 8-bit samples
+      EXPECT_EQ(Word(s.body, 1), 480u);   // height
+      EXPECT_EQ(Word(s.body, 3), 640u);   // width
+      ASSERT_EQ(Byte(s.body, 5), 3u);     // Y, Cb, Cr
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(Byte(s.body, 6 + 3 * c + 1), 0x11u) << c;
+    } else if (s.marker >= 0xC1 && s.marker <= 0xCF && s.marker != 0xC4 && s.marker != 0xC8 &&
+               s.marker != 0xCC) {
+      ++other_sof;
+    } else if (s.marker == 0xDA) {
+      ++scans;
+      EXPECT_EQ(Byte(s.body, 0), 3u);  // interleaved: all three components
+    } else if (s.marker == 0xC4) {
+      ++huffman_tables;
+    }
+  }
+  EXPECT_EQ(sof0, 1);
+  EXPECT_EQ(other_sof, 0);
+  EXPECT_EQ(scans, 1);
+  EXPECT_GE(huffman_tables, 1);
+}
+
+TEST(JpegImage, DecodesTheBackgroundOnceAtFirstPaintAndReusesIt) {
+  TJPEGImage image;
+  image.LoadFromBytes(ReadAsset("background.jpg"));
+  EXPECT_EQ(image.Width(), 640);
+  EXPECT_EQ(image.Height(), 480);
+  EXPECT_FALSE(image.Decoded());  // nothing decoded before the first paint
+
+  QImage canvas(700, 520, QImage::Format_RGB32);
+  canvas.fill(Qt::black);
+  {
+    QPainter painter(&canvas);
+    image.Draw(painter, 30, 20);
+  }
+  ASSERT_TRUE(image.Decoded());
+  const QImage& bitmap = image.Bitmap();
+  EXPECT_EQ(bitmap.size(), QSize(640, 480));
+  EXPECT_EQ(bitmap.format(), QImage::Format_RGB888);
+  EXPECT_EQ(bitmap.depth(), 24);
+  const qint64 key = bitmap.cacheKey();
+  {
+    QPainter painter(&canvas);
+    image.Draw(painter, 30, 20);
+  }
+  EXPECT_EQ(image.Bitmap().cacheKey(), key);  // the same bitmap, not a new decoding
+
+  // Drawn at natural size from (30, 20), nothing outside.
+  for (QPoint p : {QPoint(0, 0), QPoint(320, 240), QPoint(639, 479), QPoint(10, 300)}) {
+    EXPECT_EQ(canvas.pixel(p + QPoint(30, 20)), bitmap.pixel(p)) << p.x() << "," << p.y();
+  }
+  EXPECT_EQ(canvas.pixel(29, 19), qRgb(0, 0, 0));
+  EXPECT_EQ(canvas.pixel(670, 500), qRgb(0, 0, 0));
+}
+
+TEST(JpegImage, AgreesWithQtsOwnJpegReader) {
+  const std::string bytes = ReadAsset("background.jpg");
+  QImage ours = DecodeJpeg(bytes);
+  QImage theirs = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                   static_cast<int>(bytes.size()), "JPG");
+  if (theirs.isNull()) GTEST_SKIP() << "Qt has no JPEG reader plugin here";
+  ASSERT_EQ(theirs.size(), ours.size());
+  int worst = 0;
+  for (int y = 0; y < ours.height(); y += 7) {
+    for (int x = 0; x < ours.width(); x += 5) {
+      QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
+      worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                        std::abs(qBlue(a) - qBlue(b))});
+    }
+  }
+  EXPECT_LE(worst, 2);
+}
+
+TEST(JpegImage, DataThatIsNoJpegRaisesInsteadOfEndingTheProgram) {
+  TJPEGImage image;
+  try {
+    image.LoadFromBytes("This is a text file, not a picture.");
+    FAIL() << "accepted";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message().rfind("JPEG エラー #", 0), 0u) << e.Message();
+  }
+  EXPECT_THROW(DecodeJpeg(std::string()), EJPEG);
+}
+
+// A header that reads but a scan that refers to a Huffman table nobody defined: libjpeg fails
+// when decoding starts, at the first paint.
+std::string WithUndefinedHuffmanTable(std::string jpeg) {
+  for (std::size_t i = 2; i + 6 < jpeg.size(); ++i) {
+    if (Byte(jpeg, i) == 0xFF && Byte(jpeg, i + 1) == 0xDA) {
+      jpeg[i + 6] = static_cast<char>(0x33);  // first component: DC and AC table 3
+      return jpeg;
+    }
+  }
+  ADD_FAILURE() << "no scan";
+  return jpeg;
+}
+
+TEST(JpegImage, DecodingFailureAtFirstPaintIsRaisedOnceThenNothingIsDrawn) {
+  TJPEGImage image;
+  image.LoadFromBytes(WithUndefinedHuffmanTable(ReadAsset("background.jpg")));
+  EXPECT_EQ(image.Width(), 640);
+  QImage canvas(640, 480, QImage::Format_RGB32);
+  canvas.fill(Qt::black);
+  QPainter painter(&canvas);
+  EXPECT_THROW(image.Draw(painter, 0, 0), EJPEG);
+  EXPECT_NO_THROW(image.Draw(painter, 0, 0));  // an error box repaints; no second box
+  EXPECT_FALSE(image.Decoded());
+  EXPECT_THROW(image.Bitmap(), EJPEG);  // asked explicitly, it still says why
+}
+
+TEST(JpegImage, TruncatedDataStillGivesTheWholePicture) {
+  const std::string jpeg = ReadAsset("background.jpg");
+  TJPEGImage image;
+  image.LoadFromBytes(jpeg.substr(0, jpeg.size() / 2));
+  const QImage& bitmap = image.Bitmap();  // libjpeg fills in what is missing
+  EXPECT_EQ(bitmap.size(), QSize(640, 480));
+}
+
+}  // namespace
+}  // namespace kel
