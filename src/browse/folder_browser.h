@@ -28,9 +28,7 @@ class TBrowseFlags {
   }
   constexpr bool Contains(TBrowseFlag flag) const { return (bits_ >> flag) & 1u; }
   constexpr void Include(TBrowseFlag flag) { bits_ = static_cast<uint8_t>(bits_ | (1u << flag)); }
-  constexpr void Exclude(TBrowseFlag flag) {
-    bits_ = static_cast<uint8_t>(bits_ & ~(1u << flag));
-  }
+  constexpr void Exclude(TBrowseFlag flag) { bits_ = static_cast<uint8_t>(bits_ & ~(1u << flag)); }
   constexpr bool Empty() const { return bits_ == 0; }
   constexpr uint8_t Bits() const { return bits_; }
   friend constexpr bool operator==(TBrowseFlags, TBrowseFlags) = default;

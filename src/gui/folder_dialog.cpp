@@ -1,7 +1,5 @@
 #include "gui/folder_dialog.h"
 
-#include <utility>
-
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,6 +9,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "gui/folder_tree.h"
 #include "gui/qt_text.h"
@@ -132,7 +131,7 @@ bool FolderDialog::SelectPath(const std::string& path) {
   if (!index.isValid()) return false;
   for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) tree_->expand(up);
   tree_->setCurrentIndex(index);
-  tree_->scrollTo(index);
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
   return true;
 }
 

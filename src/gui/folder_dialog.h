@@ -8,10 +8,9 @@
 // "folderTree", "ok", "cancel".
 #pragma once
 
+#include <QDialog>
 #include <exception>
 #include <string>
-
-#include <QDialog>
 
 #include "gui/browse_protocol.h"
 

@@ -1,9 +1,8 @@
 #include "gui/folder_tree.h"
 
+#include <QFileIconProvider>
 #include <algorithm>
 #include <vector>
-
-#include <QFileIconProvider>
 
 #include "gui/qt_text.h"
 #include "platform/code_page.h"
@@ -22,8 +21,7 @@ constexpr char kComputerName[] = "コンピューター";
 QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), s.size()); }
 std::string String(const QByteArray& b) { return std::string(b.constData(), b.size()); }
 
-QStandardItem* MakeFolderItem(const std::string& name, const std::string& path) {
-  static const QIcon icon = QFileIconProvider().icon(QFileIconProvider::Folder);
+QStandardItem* MakeFolderItem(const QIcon& icon, const std::string& name, const std::string& path) {
   auto* item = new QStandardItem(icon, ToQString(name));
   item->setEditable(false);
   item->setData(Bytes(name), kNameRole);
@@ -62,12 +60,14 @@ std::vector<std::string> ListSubfolders(const std::string& folder) {
 
 }  // namespace
 
-FolderTreeModel::FolderTreeModel(QObject* parent) : QStandardItemModel(parent) {
+FolderTreeModel::FolderTreeModel(QObject* parent)
+    : QStandardItemModel(parent),
+      folder_icon_(QFileIconProvider().icon(QFileIconProvider::Folder)) {
   auto* computer = new QStandardItem(QFileIconProvider().icon(QFileIconProvider::Computer),
                                      QString::fromUtf8(kComputerName));
   computer->setEditable(false);
   computer->setData(QByteArray(kComputerName), kNameRole);
-  computer->appendRow(MakeFolderItem("/", "/"));
+  computer->appendRow(MakeFolderItem(folder_icon_, "/", "/"));
   appendRow(computer);
 }
 
@@ -105,7 +105,7 @@ QModelIndex FolderTreeModel::IndexOfPath(const std::string& path) {
     QStandardItem* child = ChildNamed(item, name);
     if (!child) {
       // Hidden, or made after the folder was read: add it where it sorts.
-      child = MakeFolderItem(name, so_far);
+      child = MakeFolderItem(folder_icon_, name, so_far);
       int row = 0;
       while (row < item->rowCount() &&
              AnsiCompareText(String(item->child(row)->data(kNameRole).toByteArray()), name) < 0) {
@@ -137,7 +137,7 @@ void FolderTreeModel::Populate(QStandardItem* folder) {
   const std::string path = String(folder->data(kPathRole).toByteArray());
   QList<QStandardItem*> rows;
   for (const std::string& name : ListSubfolders(path)) {
-    rows.append(MakeFolderItem(name, ChildPath(path, name)));
+    rows.append(MakeFolderItem(folder_icon_, name, ChildPath(path, name)));
   }
   if (!rows.isEmpty()) folder->appendRows(rows);
 }

@@ -4,9 +4,9 @@
 // kept as the bytes the file system gives, so no name is changed by a text conversion.
 #pragma once
 
-#include <string>
-
+#include <QIcon>
 #include <QStandardItemModel>
+#include <string>
 
 #include "gui/browse_protocol.h"
 
@@ -31,6 +31,8 @@ class FolderTreeModel : public QStandardItemModel {
  private:
   void Populate(QStandardItem* folder);
   QStandardItem* ChildNamed(QStandardItem* folder, const std::string& name);
+
+  QIcon folder_icon_;
 };
 
 }  // namespace kel

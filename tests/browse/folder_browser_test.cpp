@@ -2,14 +2,13 @@
 // window that records them) and Execute over the real folder dialog.
 #include "browse/folder_browser.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <string>
-#include <vector>
 
 #include <QLabel>
 #include <QPushButton>
-#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include "browse/folder_dialog_driver.h"
 #include "gui/form.h"
@@ -34,8 +33,7 @@ class RecordingWindow : public BrowseWindow {
   };
 
   LResult Perform(unsigned msg, WParam wparam, LParam lparam) override {
-    const bool has_text =
-        msg == BFFM_SETSTATUSTEXTA || (msg == BFFM_SETSELECTIONA && wparam == 1);
+    const bool has_text = msg == BFFM_SETSTATUSTEXTA || (msg == BFFM_SETSELECTIONA && wparam == 1);
     messages.push_back(
         {msg, wparam, lparam, has_text ? reinterpret_cast<const char*>(lparam) : ""});
     return 0;

@@ -2,13 +2,13 @@
 // dialog (TFolderBrowser::Execute, BrowseForFolder). Header-only, for every layer's tests.
 #pragma once
 
-#include <functional>
-#include <memory>
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
 
 #include "gui/folder_dialog.h"
 

@@ -2,19 +2,18 @@
 // answers to the three messages.
 #include "gui/folder_dialog.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <functional>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
 #include <QWidget>
-#include <gtest/gtest.h>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "browse/folder_dialog_driver.h"
 #include "support/temp_dir.h"
@@ -23,8 +22,8 @@ namespace kel {
 namespace {
 
 using test::TempDir;
-using test::WriteFile;
 using test::WhenFolderDialogOpens;
+using test::WriteFile;
 
 // What the callback was told, and a way to answer.
 struct Script {
@@ -94,7 +93,8 @@ TEST_F(FolderDialogTest, SetSelectionByPathRevealsTheFolderAndOkReturnsIt) {
   const std::string target = temp_ / "a/b";
   LResult answered = -1;
   script_.answer = [&](BrowseWindowHandle window, unsigned msg, const ItemIdList*) {
-    if (msg == BFFM_INITIALIZED) answered = SendMessage(window, BFFM_SETSELECTIONA, 1, Text(target));
+    if (msg == BFFM_INITIALIZED)
+      answered = SendMessage(window, BFFM_SETSELECTIONA, 1, Text(target));
   };
   WhenFolderDialogOpens([&](FolderDialog& dialog) {
     EXPECT_EQ(dialog.CurrentItem().path, target);
@@ -119,8 +119,8 @@ TEST_F(FolderDialogTest, SetSelectionByPathRevealsTheFolderAndOkReturnsIt) {
 
 TEST_F(FolderDialogTest, SetSelectionLeavesTheSelectionForWhatIsNoFolder) {
   WriteFile(temp_ / "file.txt", "x");
-  const std::vector<std::string> refused = {
-      "", "relative/path", temp_ / "missing", temp_ / "file.txt", temp_ / "file.txt/"};
+  const std::vector<std::string> refused = {"", "relative/path", temp_ / "missing",
+                                            temp_ / "file.txt", temp_ / "file.txt/"};
   std::vector<LResult> answers;
   script_.answer = [&](BrowseWindowHandle window, unsigned msg, const ItemIdList*) {
     if (msg != BFFM_INITIALIZED) return;
