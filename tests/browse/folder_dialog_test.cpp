@@ -185,33 +185,6 @@ TEST_F(FolderDialogTest, TreeListsVisibleSubfoldersOnlyInCaseInsensitiveOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"a2", "B1"}));
 }
 
-TEST_F(FolderDialogTest, EnableOkAndStatusTextAnswerEachSelection) {
-  MakeDir(temp_ / "locked");
-  MakeDir(temp_ / "open");
-  script_.answer = [&](BrowseWindowHandle window, unsigned msg, const ItemIdList* item) {
-    if (msg != BFFM_SELCHANGED || item->path != temp_ / "locked") return;
-    SendMessage(window, BFFM_ENABLEOK, 0, 0);
-    SendMessage(window, BFFM_SETSTATUSTEXTA, 0, Text("使えません"));
-  };
-  bool closed_while_disabled = false;
-  WhenFolderDialogOpens([&](FolderDialog& dialog) {
-    ASSERT_TRUE(dialog.SelectPath(temp_ / "locked"));
-    EXPECT_FALSE(dialog.OkButton()->isEnabled());
-    EXPECT_EQ(dialog.StatusLabel()->text().toStdString(), "使えません");
-    dialog.OkButton()->click();
-    closed_while_disabled = !dialog.isVisible();
-    // The next selection starts enabled again; the status line keeps its text.
-    ASSERT_TRUE(dialog.SelectPath(temp_ / "open"));
-    EXPECT_TRUE(dialog.OkButton()->isEnabled());
-    EXPECT_EQ(dialog.StatusLabel()->text().toStdString(), "使えません");
-    dialog.OkButton()->click();
-  });
-  const std::unique_ptr<ItemIdList> chosen = BrowseForFolder(Info());
-  EXPECT_FALSE(closed_while_disabled);
-  ASSERT_NE(chosen, nullptr);
-  EXPECT_EQ(chosen->path, temp_ / "open");
-}
-
 TEST_F(FolderDialogTest, FlagsDecideTheStatusLineAndWhereOkStartsEnabled) {
   MakeDir(temp_ / "dir");
   struct Case {
