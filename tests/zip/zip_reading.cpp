@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "support/temp_dir.h"
 
@@ -33,7 +34,7 @@ struct EndInfo {
   uint64_t count = 0, size = 0, offset = 0;
 };
 
-EndInfo FindEnd(const std::string& b) {
+EndInfo FindEnd(const std::string& b, uint64_t base) {
   EndInfo end;
   if (b.size() < 22) {
     ADD_FAILURE() << "archive shorter than an end record";
@@ -46,7 +47,7 @@ EndInfo FindEnd(const std::string& b) {
   end.offset = Le32(b, at + 16);
   if (end.count == 0xFFFF || end.size == 0xFFFFFFFF || end.offset == 0xFFFFFFFF) {
     EXPECT_EQ(Le32(b, at - 20), 0x07064b50u) << "no Zip64 locator";
-    const uint64_t z = Le64(b, at - 20 + 8);
+    const uint64_t z = Le64(b, at - 20 + 8) - base;
     EXPECT_EQ(Le32(b, z), 0x06064b50u) << "no Zip64 end record";
     end.count = Le64(b, z + 32);
     end.size = Le64(b, z + 40);
@@ -89,56 +90,87 @@ void InflateEntry(const std::string& b, std::size_t data_at, ReadEntry& e) {
   inflateEnd(&z);
 }
 
-void CheckLocalHeader(const std::string& b, ReadEntry& e) {
-  const std::size_t at = e.offset;
-  ASSERT_EQ(Le32(b, at), 0x04034b50u) << e.name << ": local header signature";
-  EXPECT_EQ(Le16(b, at + 4), e.version_needed) << e.name;
-  EXPECT_EQ(Le16(b, at + 6), e.flags) << e.name;
-  EXPECT_EQ(Le16(b, at + 8), e.method) << e.name;
-  EXPECT_EQ(Le32(b, at + 10), e.time) << e.name;
-  EXPECT_EQ(Le32(b, at + 14), e.crc) << e.name;
-  const uint16_t name_length = Le16(b, at + 26), extra_length = Le16(b, at + 28);
-  EXPECT_EQ(b.substr(at + 30, name_length), e.name);
+// Compares the local header at the start of `h` with the central record; returns the offset
+// of the entry's data from the header's start.
+std::size_t CheckLocalHeader(const std::string& h, const ReadEntry& e) {
+  EXPECT_EQ(Le32(h, 0), 0x04034b50u) << e.name << ": local header signature";
+  EXPECT_EQ(Le16(h, 4), e.version_needed) << e.name;
+  EXPECT_EQ(Le16(h, 6), e.flags) << e.name;
+  EXPECT_EQ(Le16(h, 8), e.method) << e.name;
+  EXPECT_EQ(Le32(h, 10), e.time) << e.name;
+  EXPECT_EQ(Le32(h, 14), e.crc) << e.name;
+  const uint16_t name_length = Le16(h, 26), extra_length = Le16(h, 28);
+  EXPECT_EQ(h.substr(30, name_length), e.name);
   ReadEntry local;
-  local.compressed = Le32(b, at + 18);
-  local.uncompressed = Le32(b, at + 22);
-  ApplyZip64(b.substr(at + 30 + name_length, extra_length), local, false);
+  local.compressed = Le32(h, 18);
+  local.uncompressed = Le32(h, 22);
+  ApplyZip64(h.substr(30 + name_length, extra_length), local, false);
   EXPECT_EQ(local.compressed, e.compressed) << e.name << ": local compressed size";
   EXPECT_EQ(local.uncompressed, e.uncompressed) << e.name << ": local uncompressed size";
-  InflateEntry(b, at + 30 + name_length + extra_length, e);
+  return 30u + name_length + extra_length;
+}
+
+// The central directory found through the end records in `tail`, the last bytes of an archive
+// that starts `base` bytes before it.
+std::vector<ReadEntry> ReadDirectory(const std::string& tail, uint64_t base) {
+  std::vector<ReadEntry> entries;
+  const EndInfo end = FindEnd(tail, base);
+  std::size_t at = end.offset - base;
+  for (uint64_t i = 0; i < end.count; ++i) {
+    if (Le32(tail, at) != 0x02014b50u) {
+      ADD_FAILURE() << "central record " << i << " missing";
+      break;
+    }
+    ReadEntry e;
+    e.made_by = Le16(tail, at + 4);
+    e.version_needed = Le16(tail, at + 6);
+    e.flags = Le16(tail, at + 8);
+    e.method = Le16(tail, at + 10);
+    e.time = Le32(tail, at + 12);
+    e.crc = Le32(tail, at + 16);
+    e.compressed = Le32(tail, at + 20);
+    e.uncompressed = Le32(tail, at + 24);
+    const uint16_t name_length = Le16(tail, at + 28), extra_length = Le16(tail, at + 30);
+    EXPECT_EQ(Le16(tail, at + 32), 0) << "comment length";
+    e.external = Le32(tail, at + 38);
+    e.offset = Le32(tail, at + 42);
+    e.name = tail.substr(at + 46, name_length);
+    ApplyZip64(tail.substr(at + 46 + name_length, extra_length), e, true);
+    entries.push_back(std::move(e));
+    at += 46 + name_length + extra_length;
+  }
+  EXPECT_EQ(at + base - end.offset, end.size) << "central directory size";
+  return entries;
 }
 
 }  // namespace
 
 std::vector<ReadEntry> ReadArchive(const std::string& b) {
-  std::vector<ReadEntry> entries;
-  const EndInfo end = FindEnd(b);
-  std::size_t at = end.offset;
-  for (uint64_t i = 0; i < end.count; ++i) {
-    if (Le32(b, at) != 0x02014b50u) {
-      ADD_FAILURE() << "central record " << i << " missing";
-      break;
-    }
-    ReadEntry e;
-    e.made_by = Le16(b, at + 4);
-    e.version_needed = Le16(b, at + 6);
-    e.flags = Le16(b, at + 8);
-    e.method = Le16(b, at + 10);
-    e.time = Le32(b, at + 12);
-    e.crc = Le32(b, at + 16);
-    e.compressed = Le32(b, at + 20);
-    e.uncompressed = Le32(b, at + 24);
-    const uint16_t name_length = Le16(b, at + 28), extra_length = Le16(b, at + 30);
-    EXPECT_EQ(Le16(b, at + 32), 0) << "comment length";
-    e.external = Le32(b, at + 38);
-    e.offset = Le32(b, at + 42);
-    e.name = b.substr(at + 46, name_length);
-    ApplyZip64(b.substr(at + 46 + name_length, extra_length), e, true);
-    CheckLocalHeader(b, e);
-    entries.push_back(std::move(e));
-    at += 46 + name_length + extra_length + Le16(b, at + 32);
+  std::vector<ReadEntry> entries = ReadDirectory(b, 0);
+  for (ReadEntry& e : entries) {
+    const std::size_t data = CheckLocalHeader(b.substr(e.offset, 30 + 0xFFFF * 2), e);
+    InflateEntry(b, e.offset + data, e);
   }
-  EXPECT_EQ(at - end.offset, end.size) << "central directory size";
+  return entries;
+}
+
+std::vector<ReadEntry> ReadArchiveDirectory(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(0, std::ios::end);
+  const uint64_t size = static_cast<uint64_t>(in.tellg());
+  const uint64_t base = size > (16u << 20) ? size - (16u << 20) : 0;
+  std::string tail(size - base, '\0');
+  in.seekg(static_cast<std::streamoff>(base));
+  in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+  std::vector<ReadEntry> entries = ReadDirectory(tail, base);
+  for (const ReadEntry& e : entries) {
+    std::string header(30 + 0xFFFF * 2, '\0');
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(e.offset));
+    in.read(header.data(), static_cast<std::streamsize>(header.size()));
+    header.resize(static_cast<std::size_t>(in.gcount()));
+    CheckLocalHeader(header, e);
+  }
   return entries;
 }
 

@@ -28,6 +28,10 @@ struct ReadEntry {
 // inflate to the stated size and CRC).
 std::vector<ReadEntry> ReadArchive(const std::string& bytes);
 
+// The same for an archive too large to hold in memory: the directory from the file's last
+// 16 MiB and every local header compared with it, without inflating.
+std::vector<ReadEntry> ReadArchiveDirectory(const std::string& path);
+
 // Raw deflate (no header or trailer) of `data` at `level` with `strategy`, window 15, memory
 // level 8: what an entry's data must equal.
 std::string RawDeflate(const std::string& data, int level, int strategy);
