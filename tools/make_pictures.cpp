@@ -6,12 +6,6 @@
 // The controls sit on the right of the window (fields at x 328..601, buttons at x 528, the
 // status panel at y 264, the start button at 352,296), so the right side stays calm and the
 // design lives on the left.
-#include <cstddef>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <string>
-
 #include <jpeglib.h>  // needs size_t and FILE declared first
 
 #include <QFont>
@@ -21,6 +15,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -132,8 +131,9 @@ void DrawCard(QPainter& p) {
   p.drawLine(QPointF(328, 164.5), QPointF(601, 164.5));
   p.setFont(Font("IPAPGothic", 12));
   p.setPen(QColor(0x5b, 0x67, 0x78));
-  p.drawText(QRectF(328, 176, 273, 60), Qt::AlignLeft | Qt::TextWordWrap,
-             "フォルダの中のファイルを一つずつ\nZip 書庫にまとめ、一覧を files.txt に書き出します。");
+  p.drawText(
+      QRectF(328, 176, 273, 60), Qt::AlignLeft | Qt::TextWordWrap,
+      "フォルダの中のファイルを一つずつ\nZip 書庫にまとめ、一覧を files.txt に書き出します。");
 
   // The accent stripe on the card's left edge.
   QPainterPath stripe;
@@ -185,8 +185,7 @@ QImage Icon() {
   p.fillPath(tile, fill);
   p.setPen(QPen(QColor(255, 255, 255, 60), 1.5));
   p.drawPath(tile);
-  DrawEmblem(p, QRectF(22, 28, 76, 64), QColor(0xfb, 0xfc, 0xfd), QColor(0xc9, 0xd6, 0xe3),
-             kAmber);
+  DrawEmblem(p, QRectF(22, 28, 76, 64), QColor(0xfb, 0xfc, 0xfd), QColor(0xc9, 0xd6, 0xe3), kAmber);
   return image;
 }
 
@@ -216,21 +215,22 @@ bool WriteJpeg(const QImage& picture, const std::string& path) {
   jpeg.cinfo.image_height = static_cast<JDIMENSION>(rgb.height());
   jpeg.cinfo.input_components = 3;
   jpeg.cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&jpeg.cinfo);            // YCbCr, one interleaved sequential scan
-  jpeg_set_quality(&jpeg.cinfo, 92, TRUE);   // baseline tables
-  jpeg.cinfo.optimize_coding = TRUE;         // Huffman tables fitted to the picture
+  jpeg_set_defaults(&jpeg.cinfo);           // YCbCr, one interleaved sequential scan
+  jpeg_set_quality(&jpeg.cinfo, 92, TRUE);  // baseline tables
+  jpeg.cinfo.optimize_coding = TRUE;        // Huffman tables fitted to the picture
   jpeg.cinfo.JFIF_major_version = 1;
   jpeg.cinfo.JFIF_minor_version = 0;
-  jpeg.cinfo.density_unit = 1;               // dots per inch
+  jpeg.cinfo.density_unit = 1;  // dots per inch
   jpeg.cinfo.X_density = 72;
   jpeg.cinfo.Y_density = 72;
-  for (int i = 0; i < 3; ++i) {              // no chroma subsampling: text stays sharp
+  for (int i = 0; i < 3; ++i) {  // no chroma subsampling: text stays sharp
     jpeg.cinfo.comp_info[i].h_samp_factor = 1;
     jpeg.cinfo.comp_info[i].v_samp_factor = 1;
   }
   jpeg_start_compress(&jpeg.cinfo, TRUE);
   while (jpeg.cinfo.next_scanline < jpeg.cinfo.image_height) {
-    JSAMPROW row = const_cast<uchar*>(rgb.constScanLine(static_cast<int>(jpeg.cinfo.next_scanline)));
+    JSAMPROW row =
+        const_cast<uchar*>(rgb.constScanLine(static_cast<int>(jpeg.cinfo.next_scanline)));
     jpeg_write_scanlines(&jpeg.cinfo, &row, 1);
   }
   jpeg_finish_compress(&jpeg.cinfo);

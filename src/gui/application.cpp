@@ -3,14 +3,14 @@
 #include <cxxabi.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QEventLoop>
+#include <QIcon>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
-
-#include <QApplication>
-#include <QEventLoop>
-#include <QWidget>
 
 #include "gui/form.h"
 #include "gui/message_box.h"
@@ -78,6 +78,17 @@ void TApplication::FormCreated(TForm* form) {
     form->Handle();
   }
   form->DoCreate();
+}
+
+void TApplication::SetIcon(const QIcon& icon) { QApplication::setWindowIcon(icon); }
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  MessageBoxRequest box;
+  box.Text = text;
+  box.Caption = caption;
+  box.Flags = flags;
+  box.Owner = QApplication::activeWindow();
+  return ShowMessageBox(box);
 }
 
 void TApplication::Run() {

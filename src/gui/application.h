@@ -11,6 +11,7 @@
 
 class QApplication;
 class QEventLoop;
+class QIcon;
 
 namespace kel {
 
@@ -39,6 +40,14 @@ class TApplication : public TComponent {
   }
 
   TForm* MainForm() const { return main_form_; }
+
+  // The icon of every window without one of its own (and of the task bar button). Needs the
+  // QApplication.
+  void SetIcon(const QIcon& icon);
+
+  // A modal message box over the active window (see ShowMessageBox); returns the button
+  // pressed (IDOK, IDCANCEL, IDYES, IDNO).
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
 
   // Shows the main form and runs the event loop until the application is told to end (the main
   // form closed or Terminate). Returns at once without a main form.

@@ -1,10 +1,9 @@
 #include "gui/component.h"
 
-#include <algorithm>
-
 #include <QPainter>
 #include <QPointer>
 #include <QWidget>
+#include <algorithm>
 
 #include "gui/application.h"
 
@@ -59,7 +58,8 @@ void TControl::SetParent(TWinControl* parent) {
   parent_ = parent;
   if (parent_) {
     parent_->InsertControl(this);
-    if (align_ == TAlign::alClient) SetBounds(0, 0, parent_->ClientWidth(), parent_->ClientHeight());
+    if (align_ == TAlign::alClient)
+      SetBounds(0, 0, parent_->ClientWidth(), parent_->ClientHeight());
     Invalidate();
   }
 }
@@ -183,9 +183,8 @@ void TWinControl::UpdateTabOrder() {
     if (child && child->CanFocus() && child->HandleAllocated()) chain.push_back(child);
   }
   // Equal numbers keep the order in which the controls were placed.
-  std::stable_sort(chain.begin(), chain.end(), [](TWinControl* a, TWinControl* b) {
-    return a->TabOrder() < b->TabOrder();
-  });
+  std::stable_sort(chain.begin(), chain.end(),
+                   [](TWinControl* a, TWinControl* b) { return a->TabOrder() < b->TabOrder(); });
   for (std::size_t i = 1; i < chain.size(); ++i) {
     QWidget::setTabOrder(chain[i - 1]->Handle(), chain[i]->Handle());
   }

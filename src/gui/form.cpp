@@ -1,13 +1,12 @@
 #include "gui/form.h"
 
-#include <algorithm>
-
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "gui/application.h"
 #include "gui/qt_text.h"
@@ -171,7 +170,9 @@ void TForm::Close() {
   if (HandleAllocated()) Handle()->close();
 }
 
-bool TForm::Visible() const { return HandleAllocated() && const_cast<TForm*>(this)->Handle()->isVisible(); }
+bool TForm::Visible() const {
+  return HandleAllocated() && const_cast<TForm*>(this)->Handle()->isVisible();
+}
 
 bool TForm::CloseRequested() {
   TCloseAction action = TCloseAction::caHide;

@@ -1,11 +1,10 @@
 // The top-level window: a fixed-size frame whose client area holds the controls.
 #pragma once
 
-#include <functional>
-#include <string>
-
 #include <QFont>
 #include <QIcon>
+#include <functional>
+#include <string>
 
 #include "gui/component.h"
 

@@ -39,7 +39,8 @@ std::vector<TGraphicKind>& Registry() {
 void RegisterFileFormat(const std::string& extension, const std::string& description,
                         const std::string& class_name, TGraphicFactory create) {
   auto& kinds = Registry();
-  std::erase_if(kinds, [&](const TGraphicKind& k) { return SameTextAscii(k.Extension, extension); });
+  std::erase_if(kinds,
+                [&](const TGraphicKind& k) { return SameTextAscii(k.Extension, extension); });
   kinds.push_back({extension, description, class_name, std::move(create)});
 }
 

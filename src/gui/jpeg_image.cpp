@@ -1,11 +1,10 @@
 #include "gui/jpeg_image.h"
 
-#include <csetjmp>
-#include <cstdio>
-
 #include <jpeglib.h>
 
 #include <QPainter>
+#include <csetjmp>
+#include <cstdio>
 
 namespace kel {
 

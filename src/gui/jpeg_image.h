@@ -1,10 +1,9 @@
 // The JPEG picture kind, decoded with libjpeg.
 #pragma once
 
+#include <QImage>
 #include <memory>
 #include <string>
-
-#include <QImage>
 
 #include "gui/graphics.h"
 

@@ -1,11 +1,10 @@
 #include "gui/message_box.h"
 
-#include <cstdio>
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+#include <cstdio>
 
 #include "gui/qt_text.h"
 
@@ -21,11 +20,16 @@ MessageBoxHook& Hook() {
 
 QMessageBox::Icon IconFor(unsigned flags) {
   switch (flags & 0xF0) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONERROR:
+      return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+      return QMessageBox::Question;
+    case MB_ICONWARNING:
+      return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
   }
 }
 
@@ -37,9 +41,12 @@ struct ButtonSet {
 
 ButtonSet ButtonsFor(unsigned flags) {
   switch (flags & 0x0F) {
-    case MB_OKCANCEL: return {{{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}};
-    case MB_YESNO: return {{{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}};
-    default: return {{{QMessageBox::Ok, IDOK}}};
+    case MB_OKCANCEL:
+      return {{{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}};
+    case MB_YESNO:
+      return {{{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}};
+    default:
+      return {{{QMessageBox::Ok, IDOK}}};
   }
 }
 

@@ -1,10 +1,9 @@
 // Conversion between the program's 8-bit text (bytes in the system code page) and Qt's strings.
 #pragma once
 
+#include <QString>
 #include <string>
 #include <string_view>
-
-#include <QString>
 
 namespace kel {
 

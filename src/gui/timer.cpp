@@ -1,9 +1,8 @@
 #include "gui/timer.h"
 
-#include <limits>
-
 #include <QObject>
 #include <QTimerEvent>
+#include <limits>
 
 #include "platform/exceptions.h"
 

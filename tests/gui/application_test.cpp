@@ -2,15 +2,15 @@
 // event loop and the message processing step.
 #include "gui/application.h"
 
-#include <chrono>
-#include <stdexcept>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "gui/box_capture.h"
 #include "gui/form.h"
@@ -42,10 +42,10 @@ struct PeriodCase {
 TEST_F(ApplicationTest, DefaultDisplayAddsThePeriodOnlyAfterCharactersAboveTheFullStop) {
   const std::vector<PeriodCase> cases = {
       {"ファイルを作成できません", "ファイルを作成できません."},  // Japanese last character
-      {"処理が終わりました。", "処理が終わりました。."},       // even the ideographic full stop
-      {"Disk error 12", "Disk error 12."},                      // a digit
-      {"Cannot open file", "Cannot open file."},                // a letter
-      {"C:/data/", "C:/data/."},                                // "/" is above "."
+      {"処理が終わりました。", "処理が終わりました。."},          // even the ideographic full stop
+      {"Disk error 12", "Disk error 12."},                        // a digit
+      {"Cannot open file", "Cannot open file."},                  // a letter
+      {"C:/data/", "C:/data/."},                                  // "/" is above "."
       {"Done.", "Done."},
       {"Stop!", "Stop!"},
       {"I/O エラー (5)", "I/O エラー (5)"},

@@ -1,7 +1,5 @@
 // The form and its controls: ownership, geometry, texts, focus, painting.
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <gtest/gtest.h>
 
 #include <QFontInfo>
 #include <QFrame>
@@ -9,7 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "gui/application.h"
 #include "gui/form.h"

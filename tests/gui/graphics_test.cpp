@@ -1,12 +1,12 @@
 // The picture registry and the tagged form of a picture in a window description.
 #include "gui/graphics.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "gui/jpeg_image.h"
 
@@ -87,9 +87,9 @@ TEST(TaggedGraphic, ReadsTheBackgroundAndStopsAtItsEnd) {
 TEST(TaggedGraphic, TruncatedStreamIsRefusedAtEveryCut) {
   const std::string stream = Tagged("TJPEGImage", ReadAsset("background.jpg"));
   // Inside the name, inside the count, inside the data, and one byte short.
-  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{11},
-                          std::size_t{13}, std::size_t{15}, std::size_t{16}, stream.size() / 2,
-                          stream.size() - 1}) {
+  for (std::size_t cut :
+       {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{11}, std::size_t{13},
+        std::size_t{15}, std::size_t{16}, stream.size() / 2, stream.size() - 1}) {
     try {
       ReadTaggedGraphic(std::string_view(stream).substr(0, cut));
       ADD_FAILURE() << "cut at " << cut << " was accepted";

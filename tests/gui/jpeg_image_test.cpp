@@ -1,16 +1,16 @@
 // The committed background picture's format, and its decoding by TJPEGImage.
 #include "gui/jpeg_image.h"
 
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <QImage>
-#include <QPainter>
-#include <gtest/gtest.h>
 
 namespace kel {
 namespace {
@@ -69,9 +69,9 @@ TEST(BackgroundFile, IsBaselineJfif100At72DpiWithFullChromaInOneScan) {
   ASSERT_EQ(app0.marker, 0xE0u);
   ASSERT_GE(app0.body.size(), 14u);
   EXPECT_EQ(app0.body.substr(0, 5), std::string("JFIF\0", 5));
-  EXPECT_EQ(Byte(app0.body, 5), 1u);   // version 1.00
+  EXPECT_EQ(Byte(app0.body, 5), 1u);  // version 1.00
   EXPECT_EQ(Byte(app0.body, 6), 0u);
-  EXPECT_EQ(Byte(app0.body, 7), 1u);   // dots per inch
+  EXPECT_EQ(Byte(app0.body, 7), 1u);  // dots per inch
   EXPECT_EQ(Word(app0.body, 8), 72u);
   EXPECT_EQ(Word(app0.body, 10), 72u);
 
@@ -79,10 +79,10 @@ TEST(BackgroundFile, IsBaselineJfif100At72DpiWithFullChromaInOneScan) {
   for (const Segment& s : segments) {
     if (s.marker == 0xC0) {
       ++sof0;
-      EXPECT_EQ(Byte(s.body, 0), 8u);     // 8-bit samples
-      EXPECT_EQ(Word(s.body, 1), 480u);   // height
-      EXPECT_EQ(Word(s.body, 3), 640u);   // width
-      ASSERT_EQ(Byte(s.body, 5), 3u);     // Y, Cb, Cr
+      EXPECT_EQ(Byte(s.body, 0), 8u);    // 8-bit samples
+      EXPECT_EQ(Word(s.body, 1), 480u);  // height
+      EXPECT_EQ(Word(s.body, 3), 640u);  // width
+      ASSERT_EQ(Byte(s.body, 5), 3u);    // Y, Cb, Cr
       for (int c = 0; c < 3; ++c) EXPECT_EQ(Byte(s.body, 6 + 3 * c + 1), 0x11u) << c;
     } else if (s.marker >= 0xC1 && s.marker <= 0xCF && s.marker != 0xC4 && s.marker != 0xC8 &&
                s.marker != 0xCC) {

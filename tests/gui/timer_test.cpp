@@ -1,12 +1,12 @@
 // The timer's arming rules, measured on the real event loop.
 #include "gui/timer.h"
 
-#include <chrono>
-#include <functional>
+#include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QTest>
-#include <gtest/gtest.h>
+#include <chrono>
+#include <functional>
 
 #include "gui/application.h"
 #include "gui/box_capture.h"
