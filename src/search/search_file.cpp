@@ -70,8 +70,7 @@ void TSearchFile::CollectDirectories() {
   }
 }
 
-void TSearchFile::ScanDirectory(const std::string& Dir, const std::string& Mask,
-                                bool& Continue) {
+void TSearchFile::ScanDirectory(const std::string& Dir, const std::string& Mask, bool& Continue) {
   // An empty folder path names no folder; without this it would list the current directory.
   if (Dir.empty()) return;
   const std::string Folder = FSyntax.IncludeTrailingSeparator(Dir);

@@ -23,8 +23,8 @@ using TFindFileEvent = std::function<void(TSearchFile& Sender, const std::string
 // One directory of a recursive walk. Skip (arrives false) leaves its entries unreported;
 // IgnoreSubDir (arrives false) keeps the walk out of the directories below it.
 using TFindDirEvent =
-    std::function<void(TSearchFile& Sender, const std::string& Name,
-                       const TSearchFileData& Data, bool& Skip, bool& IgnoreSubDir)>;
+    std::function<void(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
+                       bool& Skip, bool& IgnoreSubDir)>;
 
 class TSearchFile {
  public:

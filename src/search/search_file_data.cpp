@@ -27,8 +27,8 @@ TSearchFileData FillSearchFileData(const FindRecord& record) {
   TSearchFileData data;
   data.FileName = record.long_name;
   data.ShortName = record.alternate_name.empty() ? record.long_name : record.alternate_name;
-  data.Size = static_cast<int64_t>((static_cast<uint64_t>(record.size_high) << 32) |
-                                   record.size_low);
+  data.Size =
+      static_cast<int64_t>((static_cast<uint64_t>(record.size_high) << 32) | record.size_low);
   data.CreationTimeValid = ConvertTime(record.creation_time, data.CreationTime);
   data.LastWriteTimeValid = ConvertTime(record.last_write_time, data.LastWriteTime);
   data.LastAccessTimeValid = ConvertTime(record.last_access_time, data.LastAccessTime);

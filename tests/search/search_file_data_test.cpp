@@ -10,143 +10,111 @@ namespace {
 
 using test::ScopedTimeZone;
 
-constexpr TDateTime kSentinel = -12345.0;
+constexpr TDateTime kUntouched = -1.0;
 
-double DayFraction(int hour, int minute, int second) {
-  return (hour * 3600000.0 + minute * 60000.0 + second * 1000.0) / 86400000.0;
+double Day(int days, int hour = 0, int minute = 0, int second = 0) {
+  return days + (hour * 3600000.0 + minute * 60000.0 + second * 1000.0) / 86400000.0;
 }
 
-struct timespec At(time_t seconds, long nanoseconds = 0) { return {seconds, nanoseconds}; }
+struct timespec At(time_t seconds, long nanoseconds = 0) {
+  return {seconds, nanoseconds};
+}
 
-TEST(FileTimeToDateTime, ConvertsInsideTheMsDosRange) {
+TEST(FileTimeToDateTime, ConvertsTheMsDosRangeInTwoSecondSteps) {
   ScopedTimeZone utc("UTC");
-  TDateTime value = kSentinel;
-  ASSERT_TRUE(FileTimeToDateTime(At(946684800), value));  // 2000-01-01 00:00:00
-  EXPECT_DOUBLE_EQ(value, 36526.0);
-  // The first and the last value the MS-DOS form can hold.
+  TDateTime value = kUntouched;
   ASSERT_TRUE(FileTimeToDateTime(At(315532800), value));  // 1980-01-01 00:00:00
-  EXPECT_DOUBLE_EQ(value, 29221.0);
-  ASSERT_TRUE(FileTimeToDateTime(At(4354819198), value));  // 2107-12-31 23:59:58
-  EXPECT_DOUBLE_EQ(value, 75971.0 + DayFraction(23, 59, 58));
-  ASSERT_TRUE(FileTimeToDateTime(At(951804000), value));  // 2000-02-29 06:00:00, a leap day
-  EXPECT_DOUBLE_EQ(value, 36585.0 + DayFraction(6, 0, 0));
-}
+  EXPECT_DOUBLE_EQ(value, Day(29221));
+  ASSERT_TRUE(FileTimeToDateTime(At(4354819199), value));  // 2107-12-31 23:59:59
+  EXPECT_DOUBLE_EQ(value, Day(75971, 23, 59, 58));
+  ASSERT_TRUE(FileTimeToDateTime(At(951825297, 900000000), value));  // 2000-02-29 11:54:57.9
+  EXPECT_DOUBLE_EQ(value, Day(36585, 11, 54, 56));
 
-TEST(FileTimeToDateTime, KeepsTwoSecondStepsAndDropsFractions) {
-  ScopedTimeZone utc("UTC");
-  TDateTime value = kSentinel;
-  // 2000-01-01 12:34:57.9 becomes 12:34:56: the odd second and the fraction are dropped.
-  ASSERT_TRUE(FileTimeToDateTime(At(946730097, 900000000), value));
-  EXPECT_DOUBLE_EQ(value, 36526.0 + DayFraction(12, 34, 56));
-}
-
-TEST(FileTimeToDateTime, RefusesTimesOutsideTheRangeAndLeavesTheValue) {
-  ScopedTimeZone utc("UTC");
-  TDateTime value = kSentinel;
-  EXPECT_FALSE(FileTimeToDateTime(At(0), value));           // 1970
-  EXPECT_FALSE(FileTimeToDateTime(At(315532799), value));   // one second before 1980
-  EXPECT_FALSE(FileTimeToDateTime(At(4354819200), value));  // 2108-01-01
-  EXPECT_FALSE(FileTimeToDateTime(At(-86400), value));      // before the Unix epoch
-  EXPECT_EQ(value, kSentinel);
+  value = kUntouched;
+  for (time_t outside : {time_t{0}, time_t{315532799}, time_t{4354819200}, time_t{-86400}}) {
+    EXPECT_FALSE(FileTimeToDateTime(At(outside), value)) << outside;
+  }
+  EXPECT_EQ(value, kUntouched);
 }
 
 TEST(FileTimeToDateTime, ChecksTheRangeInLocalTime) {
-  // 1979-12-31 15:00 UTC is already 1980 in Tokyo, and 1980-01-01 05:00 UTC is still 1979 in
-  // New York: the range applies to the local time, as it is stored.
-  TDateTime value = kSentinel;
+  TDateTime value = kUntouched;
   {
-    ScopedTimeZone tokyo("JST-9");
+    ScopedTimeZone tokyo("JST-9");  // 1979-12-31 15:00 UTC is already 1980 here
     ASSERT_TRUE(FileTimeToDateTime(At(315500400), value));
-    EXPECT_DOUBLE_EQ(value, 29221.0);
+    EXPECT_DOUBLE_EQ(value, Day(29221));
   }
-  {
-    ScopedTimeZone new_york("EST5");
-    value = kSentinel;
-    EXPECT_FALSE(FileTimeToDateTime(At(315532800 + 4 * 3600), value));
-    EXPECT_EQ(value, kSentinel);
-  }
+  ScopedTimeZone new_york("EST5");  // 1980-01-01 04:00 UTC is still 1979 here
+  value = kUntouched;
+  EXPECT_FALSE(FileTimeToDateTime(At(315532800 + 4 * 3600), value));
+  EXPECT_EQ(value, kUntouched);
 }
 
 FindRecord FileRecord() {
   FindRecord record;
   record.long_name = "Report 2024.docx";
   record.attributes = kAttrArchive;
-  record.size_low = 1234;
-  record.creation_time = At(946684800);
+  record.creation_time = At(946684800);  // 2000-01-01
   record.last_write_time = At(946684800 + 86400);
   record.last_access_time = At(946684800 + 2 * 86400);
   return record;
 }
 
-TEST(FillSearchFileData, FillsNamesSizeAndTimes) {
+TEST(FillSearchFileData, FillsNamesAndTimesAndClearsOnlyTheFlagOfABadTime) {
   ScopedTimeZone utc("UTC");
-  const TSearchFileData data = FillSearchFileData(FileRecord());
+  FindRecord record = FileRecord();
+  TSearchFileData data = FillSearchFileData(record);
   EXPECT_EQ(data.FileName, "Report 2024.docx");
   EXPECT_EQ(data.ShortName, "Report 2024.docx");  // no alternate name: the long one
-  EXPECT_EQ(data.Size, 1234);
-  EXPECT_TRUE(data.CreationTimeValid);
-  EXPECT_DOUBLE_EQ(data.CreationTime, 36526.0);
-  EXPECT_TRUE(data.LastWriteTimeValid);
-  EXPECT_DOUBLE_EQ(data.LastWriteTime, 36527.0);
-  EXPECT_TRUE(data.LastAccessTimeValid);
-  EXPECT_DOUBLE_EQ(data.LastAccessTime, 36528.0);
-}
+  EXPECT_TRUE(data.CreationTimeValid && data.LastWriteTimeValid && data.LastAccessTimeValid);
+  EXPECT_DOUBLE_EQ(data.CreationTime, Day(36526));
+  EXPECT_DOUBLE_EQ(data.LastWriteTime, Day(36527));
+  EXPECT_DOUBLE_EQ(data.LastAccessTime, Day(36528));
 
-TEST(FillSearchFileData, UsesAnAlternateNameWhenThereIsOne) {
-  FindRecord record = FileRecord();
   record.alternate_name = "REPORT~1.DOC";
-  EXPECT_EQ(FillSearchFileData(record).ShortName, "REPORT~1.DOC");
+  record.creation_time.reset();    // no birth time on this file system
+  record.last_write_time = At(0);  // 1970: outside the MS-DOS range
+  data = FillSearchFileData(record);
+  EXPECT_EQ(data.ShortName, "REPORT~1.DOC");
+  EXPECT_FALSE(data.CreationTimeValid);
+  EXPECT_FALSE(data.LastWriteTimeValid);
+  EXPECT_TRUE(data.LastAccessTimeValid);
+  EXPECT_DOUBLE_EQ(data.LastAccessTime, Day(36528));
 }
 
 TEST(FillSearchFileData, JoinsTheSizeWordsUnsigned) {
   FindRecord record = FileRecord();
   record.size_high = 1;
-  record.size_low = 0xFFFFFFFFu;  // would turn negative if taken as signed
+  record.size_low = 0xFFFFFFFFu;  // negative if taken as signed
   EXPECT_EQ(FillSearchFileData(record).Size, 0x1FFFFFFFFLL);
   record.size_high = 0x7FFFFFFFu;
   record.size_low = 0x80000000u;
   EXPECT_EQ(FillSearchFileData(record).Size, 0x7FFFFFFF80000000LL);
 }
 
-TEST(FillSearchFileData, ABadOrMissingTimeClearsOnlyItsOwnFlag) {
-  ScopedTimeZone utc("UTC");
-  FindRecord record = FileRecord();
-  record.creation_time.reset();      // no birth time on this file system
-  record.last_write_time = At(0);    // 1970: outside the MS-DOS range
-  const TSearchFileData data = FillSearchFileData(record);
-  EXPECT_FALSE(data.CreationTimeValid);
-  EXPECT_FALSE(data.LastWriteTimeValid);
-  EXPECT_TRUE(data.LastAccessTimeValid);
-  EXPECT_DOUBLE_EQ(data.LastAccessTime, 36528.0);
-}
-
 TEST(FillSearchFileData, MapsEachAttributeBitToItsOwnFlag) {
-  struct Case {
-    uint32_t bit;
-    bool TSearchFileData::*flag;
-  };
-  const Case cases[] = {{kAttrDirectory, &TSearchFileData::IsDirectory},
-                        {kAttrReadOnly, &TSearchFileData::IsReadOnly},
-                        {kAttrHidden, &TSearchFileData::IsHidden},
-                        {kAttrSystem, &TSearchFileData::IsSystem},
-                        {kAttrArchive, &TSearchFileData::IsArchive}};
-  for (const Case& c : cases) {
-    FindRecord record = FileRecord();
-    record.attributes = c.bit;
+  const std::pair<uint32_t, bool TSearchFileData::*> flags[] = {
+      {kAttrDirectory, &TSearchFileData::IsDirectory},
+      {kAttrReadOnly, &TSearchFileData::IsReadOnly},
+      {kAttrHidden, &TSearchFileData::IsHidden},
+      {kAttrSystem, &TSearchFileData::IsSystem},
+      {kAttrArchive, &TSearchFileData::IsArchive}};
+  FindRecord record = FileRecord();
+  for (const auto& [bit, flag] : flags) {
+    record.attributes = bit;
     const TSearchFileData data = FillSearchFileData(record);
-    for (const Case& other : cases) {
-      EXPECT_EQ(data.*(other.flag), other.bit == c.bit) << "bit " << c.bit << " other " << other.bit;
+    for (const auto& [other_bit, other_flag] : flags) {
+      EXPECT_EQ(data.*other_flag, other_bit == bit) << bit << " " << other_bit;
     }
   }
-  FindRecord everything = FileRecord();
-  everything.attributes = 0xFFFFFFFFu;  // the volume-label bit among them
-  EXPECT_FALSE(FillSearchFileData(everything).IsVolumeId);
+  record.attributes = 0xFFFFFFFFu;  // the volume-label bit among them
+  EXPECT_FALSE(FillSearchFileData(record).IsVolumeId);
 }
 
 TEST(IsSubDirectory, TakesDirectoriesButNotTheirDotEntries) {
   FindRecord record;
-  record.attributes = kAttrDirectory;
-  for (const char* name : {"sub", "...", ".hidden", ".x"}) {
+  record.attributes = kAttrDirectory | kAttrHidden;
+  for (const char* name : {"sub", "...", ".x"}) {
     record.long_name = name;
     EXPECT_TRUE(IsSubDirectory(record)) << name;
   }
@@ -154,8 +122,8 @@ TEST(IsSubDirectory, TakesDirectoriesButNotTheirDotEntries) {
     record.long_name = name;
     EXPECT_FALSE(IsSubDirectory(record)) << name;
   }
-  record.long_name = "file.txt";
-  record.attributes = kAttrArchive | kAttrHidden | kAttrReadOnly;
+  record.long_name = "file";
+  record.attributes = kAttrArchive | kAttrHidden | kAttrReadOnly | kAttrSystem;
   EXPECT_FALSE(IsSubDirectory(record));
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,13 +13,19 @@
 
 namespace kel::test {
 
-void MakeDir(const std::string& path) {
-  if (::mkdir(path.c_str(), 0755) != 0) ADD_FAILURE() << "mkdir " << path << ": " << strerror(errno);
-}
-
-void MakeLink(const std::string& target, const std::string& path) {
-  if (::symlink(target.c_str(), path.c_str()) != 0)
-    ADD_FAILURE() << "symlink " << path << ": " << strerror(errno);
+void MakeTree(const TempDir& root, std::initializer_list<const char*> entries) {
+  for (const std::string entry : entries) {
+    const std::size_t arrow = entry.find("->");
+    int rc = 0;
+    if (arrow != std::string::npos) {
+      rc = ::symlink(entry.substr(arrow + 2).c_str(), (root / entry.substr(0, arrow)).c_str());
+    } else if (entry.ends_with("/")) {
+      rc = ::mkdir((root / entry).c_str(), 0755);
+    } else {
+      WriteFile(root / entry, "");
+    }
+    if (rc != 0) ADD_FAILURE() << entry << ": " << strerror(errno);
+  }
 }
 
 void SetTimes(const std::string& path, time_t access, time_t modification) {
@@ -27,16 +34,12 @@ void SetTimes(const std::string& path, time_t access, time_t modification) {
     ADD_FAILURE() << "utimensat " << path << ": " << strerror(errno);
 }
 
-std::vector<std::string> Relative(const std::string& root, const std::vector<std::string>& names) {
-  std::vector<std::string> out;
-  for (const std::string& name : names) {
-    if (name.compare(0, root.size(), root) == 0) {
-      out.push_back("~" + name.substr(root.size()));
-    } else {
-      out.push_back(name);
-    }
+std::vector<std::string> SortedRelative(const std::string& root, std::vector<std::string> names) {
+  for (std::string& name : names) {
+    if (name.starts_with(root)) name = "~" + name.substr(root.size());
   }
-  return out;
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 ScopedTimeZone::ScopedTimeZone(const char* tz) {

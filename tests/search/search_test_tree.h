@@ -1,20 +1,22 @@
-// Helpers for the search tests: building real folder trees and pinning the time zone.
+// Helpers for the search tests: real folder trees, readable names, a pinned time zone.
 #pragma once
 
 #include <ctime>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace kel::test {
 
-// Creates the directory (the parent must exist); fails the test on error.
-void MakeDir(const std::string& path);
-// Creates a symbolic link at `path` pointing to `target`; fails the test on error.
-void MakeLink(const std::string& target, const std::string& path);
+// Creates entries below `root`, parents first: "dir/" is a folder, "link->target" a symbolic
+// link, anything else an empty file. Fails the test on error.
+void MakeTree(const TempDir& root, std::initializer_list<const char*> entries);
 // Sets the access and modification times (UTC seconds); fails the test on error.
 void SetTimes(const std::string& path, time_t access, time_t modification);
-// Names relative to `root`, for readable expectations.
-std::vector<std::string> Relative(const std::string& root, const std::vector<std::string>& names);
+// `names` with the `root` prefix shown as "~", sorted.
+std::vector<std::string> SortedRelative(const std::string& root, std::vector<std::string> names);
 
 // Sets TZ for the scope and restores the previous value afterwards.
 class ScopedTimeZone {
