@@ -29,8 +29,7 @@ std::string ExtensionField(std::string_view file_name, const PathSyntax& syntax)
 
 // Both forms of the archive name of the file `file_name` (a bare name, no folder) numbered
 // `sequence`. Case conversion keeps the byte length, so both forms are 12 bytes.
-ArchiveName MakeArchiveName(int32_t sequence, std::string_view file_name,
-                            const PathSyntax& syntax);
+ArchiveName MakeArchiveName(int32_t sequence, std::string_view file_name, const PathSyntax& syntax);
 
 // One line of "files.txt" without its line end: the listing form, a TAB, the base name.
 std::string IndexLine(const ArchiveName& name, std::string_view file_name,

@@ -12,7 +12,7 @@ struct BatchOptions {
   Action action = Action::kUsageError;
   std::string source;  // the folders exactly as given
   std::string output;
-  std::string error;   // what was wrong, for kUsageError
+  std::string error;  // what was wrong, for kUsageError
 };
 
 // Parses the arguments after the program name. "--" ends the options; "-" alone is a folder

@@ -90,10 +90,8 @@ int RunBatch(const std::string& source, const std::string& output, std::ostream&
   TSearchFile search(syntax);
   JobState state;
   BatchJob job(state, JobControls{edit1, edit2, panel, timer, messages, search}, syntax);
-  search.OnFind = [&job](TSearchFile& sender, const std::string& name,
-                         const TSearchFileData& data, bool& go_on) {
-    job.SearchFile1Find(sender, name, data, go_on);
-  };
+  search.OnFind = [&job](TSearchFile& sender, const std::string& name, const TSearchFileData& data,
+                         bool& go_on) { job.SearchFile1Find(sender, name, data, go_on); };
 
   job.FormCreate();
   CloseOnExit close(job);

@@ -67,10 +67,10 @@ TEST(ArchiveNaming, BothFormsStayTwelveBytes) {
 }
 
 // Shift-JIS bytes of the names below.
-const std::string kNihongo = "\x93\xfa\x96\x7b\x8c\xea";  // 日本語
+const std::string kNihongo = "\x93\xfa\x96\x7b\x8c\xea";           // 日本語
 const std::string kTekisuto = "\x83\x65\x83\x4c\x83\x58\x83\x67";  // テキスト: trails e, L, X, g
-const std::string kHyou = "\x95\x5c";  // 表: trail byte is "\"
-const std::string kSo = "\x83\x5c";    // ソ: trail byte is "\"
+const std::string kHyou = "\x95\x5c";                              // 表: trail byte is "\"
+const std::string kSo = "\x83\x5c";                                // ソ: trail byte is "\"
 
 TEST(ArchiveNamingShiftJis, ExtensionKeepsWholeDoubleByteCharacters) {
   const std::string file_name = kNihongo + "." + kTekisuto;
@@ -89,8 +89,7 @@ TEST(ArchiveNamingShiftJis, CaseConversionLeavesTrailBytesAlone) {
 
 TEST(ArchiveNamingShiftJis, TrailBackslashIsNoDelimiter) {
   // ソフト as the extension: its first trail byte must not end the extension search.
-  EXPECT_EQ(ExtensionField("a." + kSo + "\x83\x74\x83\x67", kSjisWindows),
-            kSo + "\x83\x74");
+  EXPECT_EQ(ExtensionField("a." + kSo + "\x83\x74\x83\x67", kSjisWindows), kSo + "\x83\x74");
   // 表.txt in a Windows path: the name is 表.txt, not what follows its trail byte.
   EXPECT_EQ(kSjisWindows.ExtractFileName("D:\\data\\" + kHyou + ".txt"), kHyou + ".txt");
   const ArchiveName name = MakeArchiveName(0, kHyou + ".txt", kSjisWindows);

@@ -26,8 +26,8 @@ struct ProgramRun {
 // Runs kelvarin-batch with `args` (already quoted), after `prelude` in the same shell.
 ProgramRun RunBatchProgram(const std::string& args, const std::string& prelude = "") {
   TempDir capture;
-  const std::string command = prelude + " exec " + ShellQuote(KELVARIN_BATCH_PROGRAM) + " " +
-                              args + " >" + ShellQuote(capture / "out") + " 2>" +
+  const std::string command = prelude + " exec " + ShellQuote(KELVARIN_BATCH_PROGRAM) + " " + args +
+                              " >" + ShellQuote(capture / "out") + " 2>" +
                               ShellQuote(capture / "err");
   std::string shell_output;
   ProgramRun run;

@@ -84,9 +84,9 @@ TEST(Collection, FolderWithoutFilesCollectsNothing) {
   JobHarness h;
   h.Start(dir / "only", "/out/");
   EXPECT_EQ(h.state.FileCount, 0);
-  EXPECT_EQ(h.state.ListingLines->Count() + h.state.ArchivePaths->Count() +
-                h.state.SourceFiles->Count(),
-            0u);
+  EXPECT_EQ(
+      h.state.ListingLines->Count() + h.state.ArchivePaths->Count() + h.state.SourceFiles->Count(),
+      0u);
   EXPECT_EQ(h.timer.interval, BatchJob::kTimerPeriod);
 }
 
@@ -153,8 +153,10 @@ std::vector<std::string> MakeEmptyFiles(const std::string& folder, int count, co
     std::snprintf(name, sizeof name, "/f%05d%s", i, ext);
     paths.push_back(folder + name);
     std::FILE* f = std::fopen(paths.back().c_str(), "w");
-    if (f == nullptr) ADD_FAILURE() << "cannot create " << paths.back();
-    else std::fclose(f);
+    if (f == nullptr)
+      ADD_FAILURE() << "cannot create " << paths.back();
+    else
+      std::fclose(f);
   }
   return paths;
 }
@@ -179,8 +181,8 @@ TEST(CollectionPastTenThousand, SharedArchivePathFailsTheStartBeforeAnythingIsWr
 TEST(CollectionPastTenThousand, DistinctPathsGoOnAndTheFirstRepeatIsNamed) {
   TempDir dir;
   std::vector<std::string> files = MakeEmptyFiles(dir.path(), 10000, ".txt");
-  WriteFile(dir / "g.dat", "");   // number 10000 -> 0000_dat.zip, beside 0000_txt.zip
-  WriteFile(dir / "h.txt", "");   // number 10001 -> 0001_txt.zip, taken by f00001.txt
+  WriteFile(dir / "g.dat", "");  // number 10000 -> 0000_dat.zip, beside 0000_txt.zip
+  WriteFile(dir / "h.txt", "");  // number 10001 -> 0001_txt.zip, taken by f00001.txt
   JobHarness h;
   h.edit2.text = "/out/";
   TSearchFileData data;

@@ -25,10 +25,8 @@ struct Expected {
 };
 
 const std::map<std::string, Expected> kNames = {
-    {"report.docx", {"DOCX", "report"}},
-    {"a.b", {"___B", "a"}},
-    {"Makefile", {"____", "Makefile"}},
-    {"日本語.テキスト", {"_テ", "日本語"}},
+    {"report.docx", {"DOCX", "report"}}, {"a.b", {"___B", "a"}},
+    {"Makefile", {"____", "Makefile"}},  {"日本語.テキスト", {"_テ", "日本語"}},
     {"x y.TXT", {"_TXT", "x y"}},
 };
 
@@ -213,8 +211,8 @@ TEST(PassFailure, ThirdOfFiveLeavesTwoArchivesAndTheWholeIndex) {
 }
 
 // The source folder and the collected file the pass must not write over.
-void ExpectRefused(const std::string& source, const std::string& output,
-                   const std::string& victim, const std::string& named_in_message) {
+void ExpectRefused(const std::string& source, const std::string& output, const std::string& victim,
+                   const std::string& named_in_message) {
   const std::string before = ReadFile(victim);
   const auto entries_before = EntriesIn(source);
   JobHarness h;
