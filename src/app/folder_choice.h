@@ -1,0 +1,27 @@
+// The folder buttons: the folder dialog's choice put into a folder field.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/path_syntax.h"
+
+namespace kel {
+
+class TEdit;
+class TFolderBrowser;
+
+// The text a folder button puts into its field for the chosen `folder`: the folder with a
+// separator appended unless its last whole character already is one, so a Shift-JIS name whose
+// last trail byte is 0x5C still gets one. Nothing when `folder` names no existing directory
+// (an empty path names none).
+std::optional<std::string> ChosenFolderFieldText(const std::string& folder,
+                                                 const PathSyntax& syntax);
+
+// Button2Click and Button3Click: runs `browser`'s dialog; on confirm puts the chosen folder
+// into `field` as ChosenFolderFieldText says. A cancelled dialog or a choice that is no
+// existing directory leaves the field alone and reports nothing. Exceptions of Execute pass.
+void ChooseFolderInto(TFolderBrowser& browser, TEdit& field,
+                      const PathSyntax& syntax = PathSyntax::Native());
+
+}  // namespace kel
