@@ -6,8 +6,6 @@
 // The controls sit on the right of the window (fields at x 328..601, buttons at x 528, the
 // status panel at y 264, the start button at 352,296), so the right side stays calm and the
 // design lives on the left.
-#include <jpeglib.h>  // needs size_t and FILE declared first
-
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -20,6 +18,10 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+
+// clang-format off: jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+// clang-format on
 
 namespace {
 

@@ -1,10 +1,13 @@
 #include "gui/jpeg_image.h"
 
-#include <jpeglib.h>
-
 #include <QPainter>
 #include <csetjmp>
+#include <cstddef>
 #include <cstdio>
+
+// clang-format off: jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+// clang-format on
 
 namespace kel {
 
