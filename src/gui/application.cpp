@@ -93,6 +93,9 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
 
 void TApplication::Run() {
   if (!main_form_ || !QApplication::instance()) return;
+  // Only the main form's close ends the loop (through Terminate), not the closing of whatever
+  // window happened to be the last one visible (an error box shown before the main form).
+  QApplication::setQuitOnLastWindowClosed(false);
   main_form_->Show();
   if (terminated_) return;
   QEventLoop loop;

@@ -39,6 +39,7 @@ class TForm : public TWinControl {
   // Client-area size in pixels; with bsSingle the window keeps exactly this size.
   void SetClientSize(int width, int height);
 
+  // Frame settings, applied when the window is made and again when it is first shown.
   TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
   TBorderIcons BorderIcons;
   TPosition Position = TPosition::poDesigned;
