@@ -1,5 +1,7 @@
 #include "search/search_dir.h"
 
+#include <optional>
+
 #include "platform/exceptions.h"
 #include "platform/file_info.h"
 #include "search/search_support.h"
@@ -15,17 +17,16 @@ TSearchDir::~TSearchDir() = default;
 
 bool TSearchDir::Execute() {
   if (FBusy || !OnFind) return false;
-  // An empty path would expand to nothing and could not name a folder.
-  if (BaseDir.empty()) return false;
   const std::string Base = ExpandFileName(BaseDir);
-  if (FileGetAttr(Base) == kInvalidAttributes) return false;
+  const std::optional<FileStatus> base_status = QueryFileStatus(Base);
+  if (!base_status) return false;
 
   BusyScope busy(FBusy);
   FDirQueue.clear();
   FQueuedIds.clear();
   bool Continue = true;
   try {
-    ReportBase(Base, Continue);
+    ReportBase(Base, DirectoryId{base_status->device, base_status->inode}, Continue);
     WalkQueue(Continue);
   } catch (const EAbort&) {
     return false;
@@ -51,12 +52,12 @@ TSearchFileData LookUpEntry(const std::string& path) {
 
 }  // namespace
 
-void TSearchDir::ReportBase(const std::string& Base, bool& Continue) {
+void TSearchDir::ReportBase(const std::string& Base, DirectoryId id, bool& Continue) {
   const TSearchFileData Data = LookUpEntry(Base);
   bool IgnoreSubDir = false;
   DoFind(Base, Data, IgnoreSubDir, Continue);
   if (!Continue) throw EAbort();
-  if (!IgnoreSubDir) Enqueue(Base);
+  if (!IgnoreSubDir) Enqueue(Base, id);
 }
 
 void TSearchDir::WalkQueue(bool& Continue) {
@@ -80,15 +81,16 @@ void TSearchDir::WalkOne(const std::string& Dir, bool& Continue) {
     bool IgnoreSubDir = false;
     DoFind(Full, Data, IgnoreSubDir, Continue);
     if (!Continue) throw EAbort();
-    if (!IgnoreSubDir) Enqueue(Full);
+    if (!IgnoreSubDir) Enqueue(Full, DirectoryId{record.device, record.inode});
   } while (lookup.FindNext(record));
 }
 
-void TSearchDir::Enqueue(const std::string& Dir) {
+void TSearchDir::Enqueue(const std::string& Dir, DirectoryId id) {
   // Links are followed, so a link back up the tree would otherwise be walked for ever. A
-  // directory is walked once, under the first path that reached it.
-  const auto id = search_detail::QueryDirectoryId(Dir);
-  if (id && !FQueuedIds.insert(*id).second) return;
+  // directory is walked once, under the first path that reached it. An unknown identity (0, 0)
+  // is always walked.
+  const bool known = id != DirectoryId{0, 0};
+  if (known && !FQueuedIds.insert(id).second) return;
   FDirQueue.push_back(Dir);
 }
 

@@ -58,15 +58,18 @@ class TSearchDir {
   std::deque<std::string> FDirQueue;
 
  private:
-  void ReportBase(const std::string& Base, bool& Continue);
+  // Device and inode of a directory: the same pair means the same directory.
+  using DirectoryId = std::pair<uint64_t, uint64_t>;
+
+  void ReportBase(const std::string& Base, DirectoryId id, bool& Continue);
   void WalkQueue(bool& Continue);
   void WalkOne(const std::string& Dir, bool& Continue);
-  // Queues `Dir` unless the same directory (device and inode) was queued before in this walk.
-  void Enqueue(const std::string& Dir);
+  // Queues `Dir` unless the same directory was queued before in this walk.
+  void Enqueue(const std::string& Dir, DirectoryId id);
 
   PathSyntax FSyntax;
   bool FBusy = false;
-  std::set<std::pair<uint64_t, uint64_t>> FQueuedIds;
+  std::set<DirectoryId> FQueuedIds;
 };
 
 }  // namespace kel

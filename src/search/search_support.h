@@ -1,10 +1,7 @@
 // Small pieces shared by TSearchDir and TSearchFile; not part of the layer's interface.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <utility>
 
 namespace kel::search_detail {
 
@@ -24,10 +21,5 @@ class BusyScope {
 // result is longer than kMaxPathLength: such a path could not be opened, and a cut one would
 // name another file.
 std::string JoinEntryPath(const std::string& folder, const std::string& name);
-
-// Device and inode of the directory at `path`, links followed; nothing when it cannot be
-// queried. Two paths with the same identity are the same directory.
-using DirectoryId = std::pair<uint64_t, uint64_t>;
-std::optional<DirectoryId> QueryDirectoryId(const std::string& path);
 
 }  // namespace kel::search_detail

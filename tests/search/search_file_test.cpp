@@ -103,15 +103,17 @@ TEST(TSearchFile, EmptyMissingOrUnnamedFoldersGiveNoEventAndSucceed) {
   test::ScopedCurrentDir cwd(root.path());  // an empty path must not list this folder
   for (bool recursive : {false, true}) {
     for (const std::string& dir : {root / "empty", root / "missing", std::string()}) {
-      TSearchFile search;
-      Log log;
-      Attach(search, log);
-      search.Recursive = recursive;
-      search.Directory = dir;
-      search.SearchName = ".*";  // would match "." and ".."
-      EXPECT_TRUE(search.Execute()) << dir << " recursive " << recursive;
-      EXPECT_TRUE(log.names.empty()) << dir << " recursive " << recursive;
-      EXPECT_EQ(log.dirs.size(), recursive && dir == root / "empty" ? 1u : 0u) << dir;
+      for (const char* mask : {"", ".*"}) {  // ".*" would match "." and ".."
+        TSearchFile search;
+        Log log;
+        Attach(search, log);
+        search.Recursive = recursive;
+        search.Directory = dir;
+        search.SearchName = mask;
+        EXPECT_TRUE(search.Execute()) << dir << " recursive " << recursive;
+        EXPECT_TRUE(log.names.empty()) << dir << " recursive " << recursive << " " << mask;
+        EXPECT_EQ(log.dirs.size(), recursive && dir == root / "empty" ? 1u : 0u) << dir;
+      }
     }
   }
 }
