@@ -1,0 +1,13 @@
+// The window's tests need a QApplication; the offscreen platform lets them run without a
+// display.
+#include <cstdlib>
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
