@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and archives the repository's samples/ folder into out/
-# with kelvarin-batch, then shows the index it wrote.
+# Installs what is missing and builds. With a display it starts the desktop program kelvarin;
+# without one it archives the repository's samples/ folder into out/ with kelvarin-batch and
+# shows the index it wrote.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  cmake --build build --target kelvarin
+  exec ./build/src/app/kelvarin
+fi
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the batch demo instead of the window."
 cmake --build build --target kelvarin-batch
 mkdir -p out
 # Only this run's archives stay in out/ (an earlier run may have had more files).
