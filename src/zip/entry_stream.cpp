@@ -49,7 +49,9 @@ std::string LocalHeader(const EntryStream& s, const std::string& name) {
   std::string h;
   h.reserve(kLocalHeaderSize + kZip64LocalExtraSize + name.size());
   Put32(h, kLocalHeaderSignature);
-  Put16(h, s.Zip64Reserved ? kVersionZip64 : kVersionDeflate);  // version needed
+  // An entry behind 4 GiB has its offset in a Zip64 field of the central record.
+  const bool zip64 = s.Zip64Reserved || s.HeaderOffset > kMaxPlainField;
+  Put16(h, zip64 ? kVersionZip64 : kVersionDeflate);            // version needed
   Put16(h, s.Flags);
   Put16(h, kMethodDeflated);
   Put32(h, s.FileTime);                                          // time, then date

@@ -24,28 +24,6 @@ TPkHeader Header(uint64_t compressed, uint64_t uncompressed, uint64_t offset) {
   return h;
 }
 
-TEST(CentralRecordTest, ClassicRecordFieldByField) {
-  const std::string r = CentralRecord("dir\\a.txt", Header(1234, 5678, 910));
-  ASSERT_EQ(r.size(), 46u + 9);
-  EXPECT_EQ(Le32(r, 0), 0x02014b50u);
-  EXPECT_EQ(Le16(r, 4), 20);          // made by: MS-DOS, 2.0
-  EXPECT_EQ(Le16(r, 6), 20);          // needed
-  EXPECT_EQ(Le16(r, 8), 2);           // flags
-  EXPECT_EQ(Le16(r, 10), 8);          // deflated
-  EXPECT_EQ(Le32(r, 12), 0x5A8C6C21u);
-  EXPECT_EQ(Le32(r, 16), 0xCAFEBABEu);
-  EXPECT_EQ(Le32(r, 20), 1234u);
-  EXPECT_EQ(Le32(r, 24), 5678u);
-  EXPECT_EQ(Le16(r, 28), 9);          // name length
-  EXPECT_EQ(Le16(r, 30), 0);          // extra
-  EXPECT_EQ(Le16(r, 32), 0);          // comment
-  EXPECT_EQ(Le16(r, 34), 0);          // disk
-  EXPECT_EQ(Le16(r, 36), 0);          // internal attributes
-  EXPECT_EQ(Le32(r, 38), 0x21u);      // the MS-DOS flags exactly
-  EXPECT_EQ(Le32(r, 42), 910u);
-  EXPECT_EQ(r.substr(46), "dir\\a.txt");
-}
-
 TEST(CentralRecordTest, Utf8NameIsMarkedAsUnixWithItsMode) {
   TPkHeader h = Header(1, 2, 3);
   h.Flags = kFlagMaximumCompression | kFlagUtf8Name;
@@ -86,24 +64,11 @@ TEST(CentralRecordTest, ReservedLocalFieldRaisesVersionNeeded) {
   EXPECT_EQ(Le16(r, 30), 0);  // nothing overflows here
 }
 
-TEST(EndRecordsTest, ClassicEndRecord) {
-  const std::string r = EndRecords(2, 1000, 110);
-  ASSERT_EQ(r.size(), 22u);
-  EXPECT_EQ(Le32(r, 0), 0x06054b50u);
-  EXPECT_EQ(Le16(r, 4), 0);
-  EXPECT_EQ(Le16(r, 6), 0);
-  EXPECT_EQ(Le16(r, 8), 2);
-  EXPECT_EQ(Le16(r, 10), 2);
-  EXPECT_EQ(Le32(r, 12), 110u);
-  EXPECT_EQ(Le32(r, 16), 1000u);
-  EXPECT_EQ(Le16(r, 20), 0);
-  EXPECT_EQ(EndRecords(65534, 1, 1).size(), 22u);  // the last count that fits
-}
-
 TEST(EndRecordsTest, Zip64EndAndLocatorWhenAValueDoesNotFit) {
   struct Case {
     uint64_t count, offset, size;
   } cases[] = {{1, 0x100000000, 60}, {65535, 100, 5000000}, {70000, 0xFFFFFFFF, 0x100000000}};
+  EXPECT_EQ(EndRecords(65534, 0xFFFFFFFE, 1).size(), 22u);  // the last values that fit
   for (const Case& c : cases) {
     const std::string r = EndRecords(c.count, c.offset, c.size);
     ASSERT_EQ(r.size(), 56u + 20 + 22);
