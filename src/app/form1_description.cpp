@@ -6,6 +6,7 @@ namespace kel {
 const TFormDescription& Form1Description() {
   using C = TControlKind;
   using K = TComponentKind;
+  using A = TAlign;
   static const TFormDescription description{
       .Name = "Form1",
       .Caption = "Kelvarin",
@@ -21,32 +22,28 @@ const TFormDescription& Form1Description() {
       .Icon = embedded::IconPng(),
       .OnCreate = "FormCreate",
       .OnClose = "FormClose",
+      // clang-format off
       // Creation order, which is also the stacking order from the bottom.
-      .Controls =
-          {
-              {.Name = "Image1", .Kind = C::kImage, .Left = 0, .Top = 0, .Width = 640,
-               .Height = 480, .Align = TAlign::alClient,
-               .Picture = embedded::BackgroundPicture()},
-              {.Name = "Button1", .Kind = C::kButton, .Left = 352, .Top = 296, .Width = 75,
-               .Height = 25, .Text = "圧縮実行", .TabOrder = 4, .OnClick = "Button1Click"},
-              {.Name = "Edit1", .Kind = C::kEdit, .Left = 328, .Top = 32, .Width = 273,
-               .Height = 20, .TabOrder = 1},
-              {.Name = "Button2", .Kind = C::kButton, .Left = 528, .Top = 56, .Width = 75,
-               .Height = 25, .Text = "対象選択", .TabOrder = 0, .OnClick = "Button2Click"},
-              {.Name = "Edit2", .Kind = C::kEdit, .Left = 328, .Top = 88, .Width = 273,
-               .Height = 20, .TabOrder = 3},
-              {.Name = "Button3", .Kind = C::kButton, .Left = 528, .Top = 120, .Width = 75,
-               .Height = 25, .Text = "出力先選択", .TabOrder = 2, .OnClick = "Button3Click"},
-              {.Name = "Panel1", .Kind = C::kPanel, .Left = 328, .Top = 264, .Width = 273,
-               .Height = 25, .TabOrder = 5},
-          },
-      .Components =
-          {
-              {.Name = "SearchFile1", .Kind = K::kSearchFile, .Event = "SearchFile1Find"},
-              {.Name = "FolderBrowser1", .Kind = K::kFolderBrowser, .Title = "Select folder"},
-              {.Name = "Timer1", .Kind = K::kTimer, .Interval = 0, .Event = "Timer1Timer"},
-              {.Name = "FolderBrowser2", .Kind = K::kFolderBrowser, .Title = "Select folder"},
-          },
+      .Controls = {
+          // Name     Kind        Left Top  W    H    Align        Text         Tab OnClick
+          {"Image1",  C::kImage,  0,   0,   640, 480, A::alClient, "",          -1, "",
+           embedded::BackgroundPicture()},
+          {"Button1", C::kButton, 352, 296, 75,  25,  A::alNone,   "圧縮実行",   4, "Button1Click"},
+          {"Edit1",   C::kEdit,   328, 32,  273, 20,  A::alNone,   "",           1, ""},
+          {"Button2", C::kButton, 528, 56,  75,  25,  A::alNone,   "対象選択",   0, "Button2Click"},
+          {"Edit2",   C::kEdit,   328, 88,  273, 20,  A::alNone,   "",           3, ""},
+          {"Button3", C::kButton, 528, 120, 75,  25,  A::alNone,   "出力先選択", 2, "Button3Click"},
+          {"Panel1",  C::kPanel,  328, 264, 273, 25,  A::alNone,   "",           5, ""},
+      },
+      // Created after the controls, in this order.
+      .Components = {
+          // Name            Kind               Title            Interval Enabled Event
+          {"SearchFile1",    K::kSearchFile,    "",              0,       true,  "SearchFile1Find"},
+          {"FolderBrowser1", K::kFolderBrowser, "Select folder", 0,       true,  ""},
+          {"Timer1",         K::kTimer,         "",              0,       true,  "Timer1Timer"},
+          {"FolderBrowser2", K::kFolderBrowser, "Select folder", 0,       true,  ""},
+      },
+      // clang-format on
   };
   return description;
 }

@@ -1,12 +1,11 @@
 #include "app/form_builder.h"
 
-#include <cstdlib>
-
 #include <QByteArray>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <cstdlib>
 
 #include "browse/folder_browser.h"
 #include "gui/graphics.h"

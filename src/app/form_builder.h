@@ -2,13 +2,12 @@
 // non-visual component, and the events bound to the window's handlers by name.
 #pragma once
 
+#include <QFont>
+#include <QIcon>
 #include <functional>
 #include <map>
 #include <string>
 #include <string_view>
-
-#include <QFont>
-#include <QIcon>
 
 #include "app/form_description.h"
 #include "gui/component.h"

@@ -22,7 +22,7 @@ struct TControlDescription {
   int Left = 0, Top = 0, Width = 0, Height = 0;
   TAlign Align = TAlign::alNone;
   std::string_view Text = {};     // a button's or panel's caption, an edit field's text
-  int TabOrder = -1;         // windowed controls; -1 takes the next free number
+  int TabOrder = -1;              // windowed controls; -1 takes the next free number
   std::string_view OnClick = {};  // handler name, empty for none (buttons)
   std::string_view Picture = {};  // an image's picture in the tagged form, empty for none
 };
@@ -33,8 +33,8 @@ struct TComponentDescription {
   std::string_view Name = {};
   TComponentKind Kind = TComponentKind::kSearchFile;
   std::string_view Title = {};  // folder browser
-  unsigned Interval = 0;   // timer, milliseconds; 0 stands still
-  bool Enabled = true;     // timer
+  unsigned Interval = 0;        // timer, milliseconds; 0 stands still
+  bool Enabled = true;          // timer
   std::string_view Event = {};  // OnFind of a search, OnTimer of a timer; empty for none
 };
 

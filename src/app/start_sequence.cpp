@@ -1,8 +1,7 @@
 #include "app/start_sequence.h"
 
-#include <clocale>
-
 #include <QApplication>
+#include <clocale>
 
 #include "app/form_builder.h"
 #include "app/form_description.h"

@@ -1,12 +1,11 @@
 // The folder buttons: what a chosen folder puts into its field, with the real folder dialog
 // driven from the test.
-#include "app/folder_choice.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QPushButton>
 
+#include "app/folder_choice.h"
 #include "app/window_fixture.h"
 #include "browse/folder_browser.h"
 #include "browse/folder_dialog_driver.h"

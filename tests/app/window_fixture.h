@@ -3,13 +3,13 @@
 // that keeps the event loop turning.
 #pragma once
 
-#include <chrono>
-#include <functional>
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
-#include <gtest/gtest.h>
+#include <chrono>
+#include <functional>
 
 #include "app/main_form.h"
 #include "gui/application.h"

@@ -1,17 +1,16 @@
 // The main window as built from its description: frame, controls, Tab order and focus, the
 // components and their settings, the background and the icon, and what a broken description
 // does to the start.
-#include <algorithm>
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "app/embedded_assets.h"
 #include "app/form_builder.h"
@@ -106,8 +105,8 @@ TEST_F(WindowTest, EveryControlSitsWhereTheDescriptionPutsItWithItsTextAndTabNum
 }
 
 TEST_F(WindowTest, ControlsAreStackedAndComponentsOwnedInCreationOrder) {
-  const std::vector<TControl*> stacked = {Form1->Image1, Form1->Button1, Form1->Edit1,
-                                          Form1->Button2, Form1->Edit2,  Form1->Button3,
+  const std::vector<TControl*> stacked = {Form1->Image1,  Form1->Button1, Form1->Edit1,
+                                          Form1->Button2, Form1->Edit2,   Form1->Button3,
                                           Form1->Panel1};
   ASSERT_EQ(Form1->ControlCount(), 7);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(Form1->Controls(i), stacked[i]) << i;
@@ -120,9 +119,9 @@ TEST_F(WindowTest, ControlsAreStackedAndComponentsOwnedInCreationOrder) {
                                             Form1->Button2->Handle(), Form1->Edit2->Handle(),
                                             Form1->Button3->Handle(), Form1->Panel1->Handle()}));
   EXPECT_EQ(ComponentNames(*Form1),
-            (std::vector<std::string>{"Image1", "Button1", "Edit1", "Button2", "Edit2",
-                                      "Button3", "Panel1", "SearchFile1", "FolderBrowser1",
-                                      "Timer1", "FolderBrowser2"}));
+            (std::vector<std::string>{"Image1", "Button1", "Edit1", "Button2", "Edit2", "Button3",
+                                      "Panel1", "SearchFile1", "FolderBrowser1", "Timer1",
+                                      "FolderBrowser2"}));
   EXPECT_EQ(dynamic_cast<TSearchFile*>(Form1->Components(7)), Form1->SearchFile1);
   EXPECT_EQ(Form1->Components(8), Form1->FolderBrowser1);
   EXPECT_EQ(Form1->Components(9), Form1->Timer1);
@@ -165,9 +164,9 @@ TEST_F(WindowTest, ComponentsCarryTheirSettingsAndTheTimerStandsStill) {
 TEST_F(WindowTest, FontIsTheJapaneseGothicAtTwelvePixelsOnEveryControl) {
   ShowWindow();
   EXPECT_EQ(Form1->Font().families().value(0), QString("ＭＳ Ｐゴシック"));
-  for (TWinControl* control : {static_cast<TWinControl*>(Form1->Button1),
-                               static_cast<TWinControl*>(Form1->Edit1),
-                               static_cast<TWinControl*>(Form1->Panel1)}) {
+  for (TWinControl* control :
+       {static_cast<TWinControl*>(Form1->Button1), static_cast<TWinControl*>(Form1->Edit1),
+        static_cast<TWinControl*>(Form1->Panel1)}) {
     QFontInfo info(control->Handle()->font());
     EXPECT_EQ(info.pixelSize(), 12) << control->Name;
     // Without the Windows font the metric-compatible IPA font stands in.
@@ -214,8 +213,8 @@ class TBrokenForm : public TForm {
   explicit TBrokenForm(TComponent* owner) : TForm(owner) {
     TFormDescription description;
     description.Name = "BrokenForm";
-    description.Controls = {{.Name = "Button1", .Kind = TControlKind::kButton,
-                             .OnClick = "Button1Click"}};
+    description.Controls = {
+        {.Name = "Button1", .Kind = TControlKind::kButton, .OnClick = "Button1Click"}};
     BuildForm(*this, description, THandlerTable{});
   }
 };

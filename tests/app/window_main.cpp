@@ -1,9 +1,9 @@
 // The window's tests need a QApplication; the offscreen platform lets them run without a
 // display.
-#include <cstdlib>
+#include <gtest/gtest.h>
 
 #include <QApplication>
-#include <gtest/gtest.h>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);

@@ -4,13 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QLineEdit>
+#include <QTimer>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <QLineEdit>
-#include <QTimer>
 
 #include "app/archive_step.h"
 #include "app/batch_job.h"

@@ -2,15 +2,14 @@
 // two folders into the fields, clicks "圧縮実行", waits for the completion text and saves what
 // the display shows of the window as PNG. Run under a real X server (scripts/screenshot.sh);
 // exits 1 when the run does not complete or the picture cannot be taken.
-#include <clocale>
-#include <cstdio>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
+#include <clocale>
+#include <cstdio>
 
 #include "app/archive_step.h"
 #include "app/form_builder.h"
