@@ -47,7 +47,7 @@ struct ControlRow {
   int tab_order;
 };
 
-TEST_F(WindowTest, FrameIsFixedAt640By480WithoutMaximiseBoxCentredWithItsCaption) {
+TEST_F(WindowTest, FrameIsFixedAt640By480WithoutMaximiseBoxCentredWithCaptionFontAndIcon) {
   ShowWindow();
   QWidget* w = Form1->Handle();
   EXPECT_EQ(w->size(), QSize(640, 480));
@@ -63,6 +63,17 @@ TEST_F(WindowTest, FrameIsFixedAt640By480WithoutMaximiseBoxCentredWithItsCaption
                              std::max(0, (screen.height() - 480) / 2)));
   EXPECT_EQ(w->backgroundRole(), QPalette::Button);
   EXPECT_EQ(Form1->Name, "Form1");
+
+  EXPECT_EQ(Form1->Font().families().value(0), QString("ＭＳ Ｐゴシック"));
+  QFontInfo font(Form1->Button1->Handle()->font());  // controls take the window's font
+  EXPECT_EQ(font.pixelSize(), 12);
+  // Without the Windows font the metric-compatible IPA font stands in.
+  EXPECT_TRUE(font.family() == "ＭＳ Ｐゴシック" || font.family() == "IPAPGothic" ||
+              font.family() == "Noto Sans CJK JP")
+      << font.family().toStdString();
+
+  EXPECT_TRUE(embedded::IconPng() == Asset("kelvarin.png"));
+  EXPECT_EQ(w->windowIcon().pixmap(QSize(120, 120)).size(), QSize(120, 120));
 }
 
 TEST_F(WindowTest, EveryControlSitsWhereTheDescriptionPutsItWithItsTextAndTabNumber) {
@@ -161,22 +172,6 @@ TEST_F(WindowTest, ComponentsCarryTheirSettingsAndTheTimerStandsStill) {
   EXPECT_TRUE(TheJobState().Exists());
 }
 
-TEST_F(WindowTest, FontIsTheJapaneseGothicAtTwelvePixelsOnEveryControl) {
-  ShowWindow();
-  EXPECT_EQ(Form1->Font().families().value(0), QString("ＭＳ Ｐゴシック"));
-  for (TWinControl* control :
-       {static_cast<TWinControl*>(Form1->Button1), static_cast<TWinControl*>(Form1->Edit1),
-        static_cast<TWinControl*>(Form1->Panel1)}) {
-    QFontInfo info(control->Handle()->font());
-    EXPECT_EQ(info.pixelSize(), 12) << control->Name;
-    // Without the Windows font the metric-compatible IPA font stands in.
-    const QString family = info.family();
-    EXPECT_TRUE(family == "ＭＳ Ｐゴシック" || family == "IPAPGothic" ||
-                family == "Noto Sans CJK JP")
-        << family.toStdString();
-  }
-}
-
 TEST_F(WindowTest, BackgroundIsTheTaggedJpegPaintedAtNaturalSizeFromTheCorner) {
   const std::string jpeg = Asset("background.jpg");
   const std::string_view tagged = embedded::BackgroundPicture();
@@ -198,13 +193,6 @@ TEST_F(WindowTest, BackgroundIsTheTaggedJpegPaintedAtNaturalSizeFromTheCorner) {
   for (QPoint p : {QPoint(0, 0), QPoint(639, 479), QPoint(100, 400), QPoint(320, 200)}) {
     EXPECT_EQ(shot.pixel(p) & 0xFFFFFF, expected.pixel(p) & 0xFFFFFF) << p.x() << "," << p.y();
   }
-}
-
-TEST_F(WindowTest, IconIsTheProjectIconAt120Pixels) {
-  EXPECT_TRUE(embedded::IconPng() == Asset("kelvarin.png"));
-  const QIcon icon = Form1->Handle()->windowIcon();
-  ASSERT_FALSE(icon.isNull());
-  EXPECT_EQ(icon.pixmap(QSize(120, 120)).size(), QSize(120, 120));
 }
 
 // A window whose description names a handler it does not publish.
