@@ -89,6 +89,10 @@ void BatchJob::RunPass() {
   std::vector<std::string> targets = state_.ArchivePaths->Items();
   targets.push_back(index_path);
   CheckSourcesUntouched(*state_.SourceFiles, targets);
+  if (archiver_ != nullptr) {
+    RunPassThrough(*archiver_, index_path);
+    return;
+  }
   state_.ListingLines->SaveToFile(index_path);
 
   TZipBuilder& builder = DefaultZipBuilder();
@@ -101,6 +105,25 @@ void BatchJob::RunPass() {
     controls_.Application.ProcessMessages();
     if (close_requested_) return;
   }
+  controls_.Panel1.SetText(kCompletionText);
+}
+
+void BatchJob::RunPassThrough(PassArchiver& archiver, const std::string& index_path) {
+  std::vector<PassFile> files;
+  files.reserve(static_cast<std::size_t>(state_.FileCount));
+  for (int32_t i = 0; i < state_.FileCount; ++i) {
+    const std::string& source = (*state_.SourceFiles)[i];
+    files.push_back({(*state_.ArchivePaths)[i], source, syntax_.ExtractFilePath(source)});
+  }
+  archiver.CheckBeforeWriting(files);
+  archiver.SaveIndex(*state_.ListingLines, index_path);
+  archiver.ArchiveFiles(files, [this, &files](int32_t i) {
+    current_source_dir_ = files[static_cast<std::size_t>(i)].base_dir;
+    controls_.Panel1.SetText(ProgressText(i, state_.FileCount));
+    controls_.Application.ProcessMessages();
+    return !close_requested_;
+  });
+  if (close_requested_) return;
   controls_.Panel1.SetText(kCompletionText);
 }
 

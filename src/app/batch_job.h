@@ -12,6 +12,7 @@
 
 #include "app/job_host.h"
 #include "app/job_state.h"
+#include "app/pass_archiver.h"
 #include "platform/path_syntax.h"
 
 namespace kel {
@@ -51,13 +52,20 @@ class BatchJob {
 
   // The archiving pass, run by the timer's tick: stops the timer; re-arms it and returns while
   // the search is busy; otherwise saves the sorted index as Edit2 + "files.txt" and archives
-  // every collected file in collection order through the default zip builder, showing
-  // ProgressText after each and kCompletionText at the end.
+  // every collected file in collection order through the default zip builder (or the archiver
+  // set by SetArchiver), showing ProgressText after each and kCompletionText at the end.
   // Raises ESourceOverwrite (nothing written) when a source file would be written over,
   // EFCreateError/EWriteError from the index (no archive written), and whatever the builder
-  // raises (earlier archives complete, later ones not written). Does nothing once the lists are
-  // released.
+  // raises (earlier archives complete; later ones not written, except those an archiver had
+  // already begun). Does nothing once the lists are released.
   void Timer1Timer();
+
+  // Lets `archiver` write the index and the archives of later passes instead of the default
+  // builder (nullptr: the window's file-by-file pass). The sort, the overwrite checks, the
+  // progress texts, the message step and the completion text stay the pass's own; the
+  // progress text of file i follows as soon as files 0..i are done. `archiver` must outlive
+  // the passes it runs.
+  void SetArchiver(PassArchiver* archiver) { archiver_ = archiver; }
 
   // The directory part of the file being archived (or last archived).
   const std::string& CurrentSourceDir() const { return current_source_dir_; }
@@ -67,6 +75,7 @@ class BatchJob {
  private:
   class PassScope;
   void RunPass();
+  void RunPassThrough(PassArchiver& archiver, const std::string& index_path);
 
   JobState& state_;
   JobControls controls_;
@@ -74,6 +83,7 @@ class BatchJob {
   std::string current_source_dir_;
   bool pass_running_ = false;
   bool close_requested_ = false;
+  PassArchiver* archiver_ = nullptr;
 };
 
 }  // namespace kel

@@ -1,4 +1,6 @@
-// kelvarin-batch SOURCE OUTPUT: the desktop program's job without a window.
+// kelvarin-batch SOURCE OUTPUT [OPTION]...: the desktop program's job without a window.
+#include <unistd.h>
+
 #include <clocale>
 #include <iostream>
 #include <string>
@@ -6,6 +8,7 @@
 
 #include "app/batch_options.h"
 #include "app/batch_run.h"
+#include "app/terminal.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -24,5 +27,14 @@ int main(int argc, char** argv) {
     case kel::BatchOptions::Action::kRun:
       break;
   }
-  return kel::RunBatch(options.source, options.output, std::cout, std::cerr);
+  kel::BatchSettings settings;
+  settings.source = options.source;
+  settings.output = options.output;
+  settings.jobs = kel::EffectiveJobs(options.jobs);
+  settings.verify = options.verify;
+  settings.keep_going = options.keep_going;
+  settings.encoding = options.encoding;
+  settings.terminal = kel::IsTerminal(STDOUT_FILENO);
+  settings.terminal_columns = [] { return kel::TerminalColumns(STDOUT_FILENO); };
+  return kel::RunBatch(settings, std::cout, std::cerr);
 }

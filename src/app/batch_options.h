@@ -1,9 +1,11 @@
-// The command line of kelvarin-batch: SOURCE OUTPUT, --help, --version. Kept apart from the
-// run so that options can be added without touching it.
+// The command line of kelvarin-batch: SOURCE OUTPUT and the options. Kept apart from the run so
+// that options can be added without touching it.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "zip/zip_builder.h"
 
 namespace kel {
 
@@ -13,11 +15,25 @@ struct BatchOptions {
   std::string source;  // the folders exactly as given
   std::string output;
   std::string error;  // what was wrong, for kUsageError
+
+  int jobs = 0;             // files compressed at once; 0 = one per core
+  bool verify = false;      // read every archive back after writing it
+  bool keep_going = false;  // skip a file that cannot be archived and go on
+  NameEncoding encoding = NameEncoding::kFileSystem;  // entry names and files.txt
 };
 
-// Parses the arguments after the program name. "--" ends the options; "-" alone is a folder
-// name. --help or --version anywhere wins over operands.
+// The largest --jobs accepted.
+constexpr int kMaxJobs = 1024;
+
+// Parses the arguments after the program name. Options and operands may come in any order;
+// "--" ends the options; "-" alone is a folder name. --help or --version anywhere wins over
+// operands. An option's value follows it ("--jobs 4", "-j 4") or is joined to it ("--jobs=4",
+// "-j4", "--encoding=cp932").
 BatchOptions ParseBatchOptions(const std::vector<std::string>& args);
+
+// The number of jobs a run uses: `requested` when positive, else the number of cores (at
+// least 1).
+int EffectiveJobs(int requested);
 
 // The one-line usage text (with its line end) and the full help text.
 std::string BatchUsage();

@@ -1,8 +1,11 @@
 #include "app/batch_run.h"
 
+#include <memory>
 #include <ostream>
 
+#include "app/batch_archiver.h"
 #include "app/batch_job.h"
+#include "app/progress_display.h"
 #include "platform/code_page.h"
 #include "platform/error_text.h"
 #include "platform/exceptions.h"
@@ -20,18 +23,6 @@ class FixedField : public FolderField {
 
  private:
   std::string text_;
-};
-
-// Every status text on a line of its own; the empty text of the start action shows nothing.
-class LinePanel : public StatusPanel {
- public:
-  explicit LinePanel(std::ostream& out) : out_(out) {}
-  void SetText(const std::string& text) override {
-    if (!text.empty()) out_ << text << '\n' << std::flush;
-  }
-
- private:
-  std::ostream& out_;
 };
 
 // Nothing else waits for the event loop here, so an armed timer's tick is due at once; the
@@ -62,8 +53,41 @@ class CloseOnExit {
   BatchJob& job_;
 };
 
-void ReportError(std::ostream& err, const std::string& message) {
-  err << MessageWithPeriod(message, SystemCodePage()) << '\n' << std::flush;
+std::string ErrorText(const std::string& message) {
+  return MessageWithPeriod(message, SystemCodePage());
+}
+
+ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& syntax) {
+  ArchiverSettings a;
+  a.jobs = s.jobs;
+  a.verify = s.verify;
+  a.keep_going = s.keep_going;
+  a.encoding = s.encoding;
+  a.syntax = syntax;
+  a.after_close = s.after_close;
+  return a;
+}
+
+// The source bytes of the collected files, for the display's byte count.
+uint64_t CollectedBytes(const JobState& state) {
+  uint64_t total = 0;
+  for (const std::string& source : state.SourceFiles->Items())
+    if (const auto status = QueryFileStatus(source)) total += status->size;
+  return total;
+}
+
+// "N files were archived; M could not be:" and a line per skipped file.
+void PrintSummary(const BatchArchiver& archiver, std::ostream& err) {
+  const auto& skipped = archiver.Skipped();
+  err << archiver.Archived() << " 個のファイルを圧縮しました";
+  if (skipped.empty()) {
+    err << "。圧縮できなかったファイルはありません\n";
+  } else {
+    err << "。" << skipped.size() << " 個のファイルは圧縮できませんでした:\n";
+    for (const SkippedFile& file : skipped)
+      err << "  " << file.source_path << ": " << ErrorText(file.message) << '\n';
+  }
+  err << std::flush;
 }
 
 }  // namespace
@@ -72,24 +96,59 @@ std::string FolderFieldText(const std::string& path, const PathSyntax& syntax) {
   return syntax.IncludeTrailingSeparator(path);
 }
 
-int RunBatch(const std::string& source, const std::string& output, std::ostream& out,
-             std::ostream& err) {
-  for (const std::string& folder : {source, output}) {
+int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err) {
+  for (const std::string& folder : {settings.source, settings.output}) {
     if (!DirectoryExists(folder)) {
       // "Folder X not found."
-      ReportError(err, "フォルダ " + folder + " が見つかりません");
+      err << ErrorText("フォルダ " + folder + " が見つかりません") << '\n' << std::flush;
       return 1;
     }
   }
   const PathSyntax syntax = PathSyntax::Native();
-  FixedField edit1(FolderFieldText(source, syntax));
-  FixedField edit2(FolderFieldText(output, syntax));
-  LinePanel panel(out);
+  if (settings.encoding == NameEncoding::kCp932 && syntax.code_page != CodePage::kUtf8) {
+    // "CP932 names need a UTF-8 locale."
+    err << ErrorText("CP932 の名前は UTF-8 のロケールでのみ書けます") << '\n' << std::flush;
+    return 1;
+  }
+  BatchArchiver archiver(ArchiverSettingsOf(settings, syntax));
+  JobState state;
+  uint64_t total_bytes = 0;
+  std::unique_ptr<TerminalPanel> terminal;
+  std::unique_ptr<StatusPanel> panel;
+  if (settings.terminal) {
+    auto facts = [&archiver, &state, &total_bytes, &syntax] {
+      const PassCounters& c = archiver.Counters();
+      ProgressFacts f;
+      f.files = state.FileCount;
+      f.files_done = c.files_done.load();
+      f.bytes = total_bytes;
+      f.bytes_done = c.bytes_done.load();
+      const int32_t current = c.current.load();
+      if (current >= 0 && current < state.FileCount && state.SourceFiles)
+        f.current_name = syntax.ExtractFileName((*state.SourceFiles)[current]);
+      return f;
+    };
+    terminal = std::make_unique<TerminalPanel>(out, facts, settings.terminal_columns,
+                                               syntax.code_page);
+    archiver.OnTick = [&terminal] { terminal->Tick(); };
+  } else {
+    panel = std::make_unique<LinePanel>(out);
+  }
+  archiver.OnSkip = [&terminal, &err](const SkippedFile& file) {
+    if (terminal) terminal->Clear();
+    // "File X was skipped: <reason>"
+    err << "ファイル " << file.source_path << " を飛ばしました: " << ErrorText(file.message)
+        << '\n' << std::flush;
+  };
+
+  FixedField edit1(FolderFieldText(settings.source, syntax));
+  FixedField edit2(FolderFieldText(settings.output, syntax));
   ImmediateTimer timer;
   NoMessages messages;
   TSearchFile search(syntax);
-  JobState state;
-  BatchJob job(state, JobControls{edit1, edit2, panel, timer, messages, search}, syntax);
+  StatusPanel& shown = terminal ? static_cast<StatusPanel&>(*terminal) : *panel;
+  BatchJob job(state, JobControls{edit1, edit2, shown, timer, messages, search}, syntax);
+  job.SetArchiver(&archiver);
   search.OnFind = [&job](TSearchFile& sender, const std::string& name, const TSearchFileData& data,
                          bool& go_on) { job.SearchFile1Find(sender, name, data, go_on); };
 
@@ -97,17 +156,26 @@ int RunBatch(const std::string& source, const std::string& output, std::ostream&
   CloseOnExit close(job);
   try {
     job.Button1Click();
+    if (settings.after_collection) settings.after_collection();
+    if (terminal) {
+      total_bytes = CollectedBytes(state);
+      terminal->Start();
+    }
     while (timer.Interval() > 0) job.Timer1Timer();
   } catch (const EAbort&) {
+    if (terminal) terminal->Clear();
     return 1;
   } catch (const Exception& e) {
-    ReportError(err, e.Message());
+    if (terminal) terminal->Clear();
+    err << ErrorText(e.Message()) << '\n' << std::flush;
     return 1;
   } catch (const std::exception& e) {
-    ReportError(err, e.what());
+    if (terminal) terminal->Clear();
+    err << ErrorText(e.what()) << '\n' << std::flush;
     return 1;
   }
-  return 0;
+  if (settings.keep_going) PrintSummary(archiver, err);
+  return archiver.Skipped().empty() ? 0 : 1;
 }
 
 }  // namespace kel
