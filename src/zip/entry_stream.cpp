@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/exceptions.h"
+#include "zip/crc32_fast.h"
 #include "zip/file_cut.h"
 #include "zip/zip_format.h"
 
@@ -173,7 +174,7 @@ int64_t EntryWrite(EntryStream* stream, const void* buffer, uint32_t length) {
       if (s.LastError != Z_OK) break;
     }
   }
-  s.Crc = crc32(s.Crc, static_cast<const Bytef*>(buffer), length);
+  s.Crc = Crc32Update(s.Crc, buffer, length);
   return static_cast<int64_t>(length) - s.ZStream.avail_in;
 }
 
