@@ -11,20 +11,19 @@
 //
 // usage: zip_bench [rounds] [folder]   (default 9 rounds; a folder's regular files replace the
 //                                       generated corpus)
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <ctime>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "zip/zip_builder.h"
 
@@ -59,7 +58,7 @@ struct Source {
 
 std::string Text(std::size_t size, std::mt19937& rng) {
   static const char* const kWords[] = {"archive ", "deflate ", "kelvarin ", "index\r\n", "zip ",
-                                       "folder ",  "data ",    "file ",     "0042 ",   "the "};
+                                       "folder ",  "data ",    "file ",     "0042 ",     "the "};
   std::string s;
   while (s.size() < size) s += kWords[rng() % 10];
   s.resize(size);
@@ -93,8 +92,9 @@ std::vector<Source> MakeCorpus(const fs::path& dir) {
   add("large_mixed.doc", Mixed(24 << 20, rng));
   for (int i = 0; i < 300; ++i) {
     const std::size_t size = 1024 + rng() % (64 << 10);
-    add("small" + std::to_string(i) + ".dat",
-        i % 3 == 0 ? Noise(size, rng) : i % 3 == 1 ? Text(size, rng) : Mixed(size, rng));
+    add("small" + std::to_string(i) + ".dat", i % 3 == 0   ? Noise(size, rng)
+                                              : i % 3 == 1 ? Text(size, rng)
+                                                           : Mixed(size, rng));
   }
   return corpus;
 }
@@ -178,8 +178,8 @@ int main(int argc, char** argv) {
               rounds);
   const double zw = Median(zlib_times, &Times::wall), zc = Median(zlib_times, &Times::cpu);
   const double bw = Median(builder_times, &Times::wall), bc = Median(builder_times, &Times::cpu);
-  std::printf("plain zlib level 6 to memory:  %.3f s / %.3f s  %.1f MB/s  (%.1f MB deflated)\n",
-              zw, zc, mb / zw, static_cast<double>(zlib_compressed) / 1e6);
+  std::printf("plain zlib level 6 to memory:  %.3f s / %.3f s  %.1f MB/s  (%.1f MB deflated)\n", zw,
+              zc, mb / zw, static_cast<double>(zlib_compressed) / 1e6);
   std::printf("zip builder, one archive each: %.3f s / %.3f s  %.1f MB/s  (%.1f MB of archives)\n",
               bw, bc, mb / bw, static_cast<double>(ArchiveBytes(work / "out")) / 1e6);
   std::printf("builder throughput / zlib throughput: %.3f wall, %.3f CPU\n", zw / bw, zc / bc);

@@ -64,19 +64,19 @@ std::string EndRecords(uint64_t count, uint64_t offset, uint64_t size) {
   std::string r;
   if (count_overflows || offset > kMaxPlainField || size > kMaxPlainField) {
     Put32(r, kZip64EndSignature);
-    Put64(r, 44);              // size of the rest of this record
-    Put16(r, kVersionZip64);   // version made by
-    Put16(r, kVersionZip64);   // version needed
-    Put32(r, 0);               // this disk
-    Put32(r, 0);               // disk of the central directory
-    Put64(r, count);           // entries on this disk
-    Put64(r, count);           // entries in all
+    Put64(r, 44);             // size of the rest of this record
+    Put16(r, kVersionZip64);  // version made by
+    Put16(r, kVersionZip64);  // version needed
+    Put32(r, 0);              // this disk
+    Put32(r, 0);              // disk of the central directory
+    Put64(r, count);          // entries on this disk
+    Put64(r, count);          // entries in all
     Put64(r, size);
     Put64(r, offset);
     Put32(r, kZip64LocatorSignature);
-    Put32(r, 0);               // disk of the Zip64 end record
-    Put64(r, offset + size);   // its offset
-    Put32(r, 1);               // number of disks
+    Put32(r, 0);              // disk of the Zip64 end record
+    Put64(r, offset + size);  // its offset
+    Put32(r, 1);              // number of disks
   }
   const uint16_t count16 = count_overflows ? kCountOverflow : static_cast<uint16_t>(count);
   Put32(r, kEndSignature);

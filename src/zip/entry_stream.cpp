@@ -52,15 +52,15 @@ std::string LocalHeader(const EntryStream& s, const std::string& name) {
   Put32(h, kLocalHeaderSignature);
   // An entry behind 4 GiB has its offset in a Zip64 field of the central record.
   const bool zip64 = s.Zip64Reserved || s.HeaderOffset > kMaxPlainField;
-  Put16(h, zip64 ? kVersionZip64 : kVersionDeflate);            // version needed
+  Put16(h, zip64 ? kVersionZip64 : kVersionDeflate);  // version needed
   Put16(h, s.Flags);
   Put16(h, kMethodDeflated);
-  Put32(h, s.FileTime);                                          // time, then date
-  Put32(h, 0);                                                   // CRC, patched at close
-  Put32(h, size_field);                                          // compressed size
-  Put32(h, size_field);                                          // uncompressed size
+  Put32(h, s.FileTime);  // time, then date
+  Put32(h, 0);           // CRC, patched at close
+  Put32(h, size_field);  // compressed size
+  Put32(h, size_field);  // uncompressed size
   Put16(h, static_cast<uint16_t>(name.size()));
-  Put16(h, s.Zip64Reserved ? kZip64LocalExtraSize : 0);          // extra field length
+  Put16(h, s.Zip64Reserved ? kZip64LocalExtraSize : 0);  // extra field length
   h += name;
   if (s.Zip64Reserved) {
     Put16(h, kZip64ExtraId);
@@ -138,8 +138,8 @@ std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const st
   s->ArchivePath = archive_path;
   s->Flags = options.flags;
   const DeflateSettings settings = ParseMode(mode);
-  s->DeflateReady = deflateInit2(&s->ZStream, settings.level, Z_DEFLATED, -15, 8,
-                                 settings.strategy) == Z_OK;
+  s->DeflateReady =
+      deflateInit2(&s->ZStream, settings.level, Z_DEFLATED, -15, 8, settings.strategy) == Z_OK;
   s->OutBuffer.reset(new (std::nothrow) unsigned char[kEntryBufferSize]);
   if (!s->DeflateReady || !s->OutBuffer || !OpenArchiveAtEnd(*s, archive_path)) {
     EntryRelease(s.get());

@@ -29,7 +29,7 @@ constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint16_t kFlagMaximumCompression = 0x0002;  // bit 1; what readers show as "maximum"
 constexpr uint16_t kFlagUtf8Name = 0x0800;            // bit 11: the name is UTF-8
 constexpr uint16_t kZip64ExtraId = 0x0001;
-constexpr uint32_t kZip64LocalExtraSize = 20;         // id, length, two 64-bit sizes
+constexpr uint32_t kZip64LocalExtraSize = 20;  // id, length, two 64-bit sizes
 // A 32-bit size or offset field holds at most this; 0xFFFFFFFF means "see the Zip64 extra".
 constexpr uint64_t kMaxPlainField = 0xFFFFFFFEu;
 
@@ -54,9 +54,9 @@ struct EntryStream {
   EntryStream& operator=(const EntryStream&) = delete;
 
   z_stream ZStream;
-  int32_t LastError = 0;     // 0 ok, 1 finish completed, -1 archive write failed, else deflate's
+  int32_t LastError = 0;  // 0 ok, 1 finish completed, -1 archive write failed, else deflate's
   std::string ArchivePath;
-  File ArchiveFile;          // open from EntryOpen to EntryRelease
+  File ArchiveFile;                            // open from EntryOpen to EntryRelease
   std::unique_ptr<unsigned char[]> OutBuffer;  // kEntryBufferSize bytes
   uint32_t Crc = 0;
   uint64_t UncompressedSize = 0;  // set by EntryClose
@@ -66,8 +66,8 @@ struct EntryStream {
   uint32_t FileTime = 0;          // MS-DOS date/time, time in the low 16 bits
 
   uint16_t Flags = kFlagMaximumCompression;  // as written in the local header
-  bool Zip64Reserved = false;    // the local header carries the 20-byte Zip64 extra field
-  bool DeflateReady = false;     // deflateInit2 succeeded and deflateEnd is still due
+  bool Zip64Reserved = false;  // the local header carries the 20-byte Zip64 extra field
+  bool DeflateReady = false;   // deflateInit2 succeeded and deflateEnd is still due
 };
 
 // Opens a stream on the existing archive at `archive_path`, appending the local header and

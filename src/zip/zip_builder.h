@@ -45,15 +45,15 @@ class EGZipError : public EInOutError {
 // What the central directory needs of one entry.
 class TPkHeader {
  public:
-  uint32_t FileTime = 0;          // MS-DOS date/time of the last modification, local time
-  uint64_t HeaderOffset = 0;      // offset of the local header
+  uint32_t FileTime = 0;      // MS-DOS date/time of the last modification, local time
+  uint64_t HeaderOffset = 0;  // offset of the local header
   uint32_t Crc = 0;
   uint64_t CompressedSize = 0;
   uint64_t UncompressedSize = 0;
-  uint32_t Attributes = 0;        // MS-DOS attribute flags, taken after the entry was written
-  uint32_t UnixMode = 0;          // st_mode, stored beside the flags for UTF-8 names
-  uint16_t Flags = 2;             // general-purpose flags as in the local header
-  bool Zip64Local = false;        // the local header carries a Zip64 extra field
+  uint32_t Attributes = 0;  // MS-DOS attribute flags, taken after the entry was written
+  uint32_t UnixMode = 0;    // st_mode, stored beside the flags for UTF-8 names
+  uint16_t Flags = 2;       // general-purpose flags as in the local header
+  bool Zip64Local = false;  // the local header carries a Zip64 extra field
 };
 
 // How entry names are stored.

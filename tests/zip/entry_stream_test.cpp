@@ -114,9 +114,9 @@ TEST_F(EntryStreamTest, ModeStringSetsLevelAndStrategy) {
   struct Case {
     std::string mode;
     int level, strategy;
-  } cases[] = {{"6", 6, Z_DEFAULT_STRATEGY},   {"f9", 9, Z_FILTERED},
-               {"59", 9, Z_DEFAULT_STRATEGY},  {"h", -1, Z_HUFFMAN_ONLY},
-               {"-", -1, Z_DEFAULT_STRATEGY},  {"1hf", 1, Z_FILTERED}};
+  } cases[] = {{"6", 6, Z_DEFAULT_STRATEGY},  {"f9", 9, Z_FILTERED},
+               {"59", 9, Z_DEFAULT_STRATEGY}, {"h", -1, Z_HUFFMAN_ONLY},
+               {"-", -1, Z_DEFAULT_STRATEGY}, {"1hf", 1, Z_FILTERED}};
   for (const Case& c : cases) {
     test::WriteFile(archive_, "");
     auto s = WriteEntry(archive_, "m.txt", data, 16384, c.mode);
@@ -133,8 +133,8 @@ TEST_F(EntryStreamTest, BlockSizesDoNotChangeTheEntry) {
   const std::string data = test::MakeBytes(70000, 4, true);
   std::string reference;
   uint32_t reference_crc = 0;
-  for (std::size_t block : {std::size_t{70000}, std::size_t{1}, std::size_t{7},
-                            std::size_t{16383}, std::size_t{16384}, std::size_t{16385}}) {
+  for (std::size_t block : {std::size_t{70000}, std::size_t{1}, std::size_t{7}, std::size_t{16383},
+                            std::size_t{16384}, std::size_t{16385}}) {
     test::WriteFile(archive_, "");
     auto s = WriteEntry(archive_, "b.txt", data, block);
     ASSERT_NE(s, nullptr);
@@ -207,9 +207,9 @@ TEST_F(EntryStreamTest, SizeNearFourGibReservesAndPatchesZip64Field) {
   EXPECT_EQ(Le32(bytes, 18), 0xFFFFFFFFu);
   EXPECT_EQ(Le32(bytes, 22), 0xFFFFFFFFu);
   EXPECT_EQ(Le16(bytes, 28), 20);
-  EXPECT_EQ(Le16(bytes, 35), 1);     // extra id
-  EXPECT_EQ(Le16(bytes, 37), 16);    // its length
-  EXPECT_EQ(Le64(bytes, 39), 5000u); // uncompressed, then compressed
+  EXPECT_EQ(Le16(bytes, 35), 1);      // extra id
+  EXPECT_EQ(Le16(bytes, 37), 16);     // its length
+  EXPECT_EQ(Le64(bytes, 39), 5000u);  // uncompressed, then compressed
   EXPECT_EQ(Le64(bytes, 47), s->CompressedSize);
   EXPECT_EQ(s->DataStart, 55u);
   Finish(archive_, {{"z.txt", HeaderOf(*s)}});

@@ -46,10 +46,10 @@ TEST(Zip64Slow, DeflatedEntryOfFourAndAHalfGib) {
   test::TempDir dir;
   const std::string archive = BuildBigArchive(dir, 6);
   const std::string b = test::ReadFile(archive);  // a few MB
-  EXPECT_EQ(Le16(b, 4), 45);                       // sizes reserved in the local header
+  EXPECT_EQ(Le16(b, 4), 45);                      // sizes reserved in the local header
   EXPECT_EQ(Le32(b, 18), 0xFFFFFFFFu);
   EXPECT_EQ(Le32(b, 22), 0xFFFFFFFFu);
-  const auto entries = test::ReadArchive(b);       // inflates, checks size and CRC
+  const auto entries = test::ReadArchive(b);  // inflates, checks size and CRC
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].uncompressed, kBigSize);
   EXPECT_EQ(entries[0].crc, CrcOfZeros(kBigSize));

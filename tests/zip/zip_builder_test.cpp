@@ -1,8 +1,8 @@
 #include "zip/zip_builder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -50,12 +50,16 @@ TEST_F(ZipBuilderTest, EmptyArchiveIsTheBareEndRecord) {
   EXPECT_EQ(ReadFile(archive_), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
   EXPECT_TRUE(builder_.ArchiveName().empty());
   std::string out;  // unzip only warns that it is empty; the others must accept it
-  EXPECT_EQ(test::RunCommand(test::SevenZipCommand() + " t -bso0 " + test::ShellQuote(archive_),
-                             &out), 0) << out;
+  EXPECT_EQ(
+      test::RunCommand(test::SevenZipCommand() + " t -bso0 " + test::ShellQuote(archive_), &out), 0)
+      << out;
   EXPECT_EQ(test::RunCommand("bsdtar -tf " + test::ShellQuote(archive_), &out), 0) << out;
   EXPECT_EQ(test::RunCommand("python3 -c 'import sys,zipfile; "
                              "sys.exit(len(zipfile.ZipFile(sys.argv[1]).namelist()))' " +
-                             test::ShellQuote(archive_), &out), 0) << out;
+                                 test::ShellQuote(archive_),
+                             &out),
+            0)
+      << out;
 }
 
 TEST_F(ZipBuilderTest, OneEntryLaidOutExactly) {
@@ -186,10 +190,9 @@ TEST_F(ZipBuilderTest, NamesRelativeToTheBaseInNativeSyntax) {
   builder_.AddFileToArchive(Source("other/c.txt", "c"));
   builder_.AddFileToArchive(Source("12:30 notes.txt", "d"));  // ":" is a name character here
   builder_.CloseArchive();
-  test::ExpectArchiveHolds(archive_, {{"a.txt", "a"},
-                                      {"sub/b.txt", "b"},
-                                      {"../other/c.txt", "c"},
-                                      {"../12:30 notes.txt", "d"}});
+  test::ExpectArchiveHolds(
+      archive_,
+      {{"a.txt", "a"}, {"sub/b.txt", "b"}, {"../other/c.txt", "c"}, {"../12:30 notes.txt", "d"}});
   // Only the directory part of the base counts.
   builder_.OpenArchive(archive_, dir_ / "data");
   builder_.AddFileToArchive(dir_ / "data/a.txt");
@@ -322,8 +325,8 @@ TEST_F(ZipBuilderTest, LevelAndStrategyReachTheDeflateData) {
     int32_t level;
     uint8_t strategy;
     int expected_level, expected_strategy;
-  } cases[] = {{6, 0, 6, Z_DEFAULT_STRATEGY}, {1, 0, 1, Z_DEFAULT_STRATEGY},
-               {9, 1, 9, Z_FILTERED},         {6, 2, 6, Z_HUFFMAN_ONLY},
+  } cases[] = {{6, 0, 6, Z_DEFAULT_STRATEGY},  {1, 0, 1, Z_DEFAULT_STRATEGY},
+               {9, 1, 9, Z_FILTERED},          {6, 2, 6, Z_HUFFMAN_ONLY},
                {12, 0, 1, Z_DEFAULT_STRATEGY}, {-1, 0, -1, Z_DEFAULT_STRATEGY}};
   const std::string path = Source("l.txt", content);
   for (const Case& c : cases) {

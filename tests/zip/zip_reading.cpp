@@ -207,7 +207,8 @@ void ExpectArchiveIntact(const std::string& path) {
   EXPECT_EQ(RunCommand(SevenZipCommand() + " t -bso0 -bsp0 " + q, &out), 0) << out;
   EXPECT_EQ(RunCommand("bsdtar -tf " + q, &out), 0) << out;
   EXPECT_EQ(RunCommand("python3 -c 'import sys, zipfile; "
-                       "sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)' " + q,
+                       "sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)' " +
+                           q,
                        &out),
             0)
       << out;
@@ -219,8 +220,11 @@ void ExpectCp932ArchiveReadable(const std::string& path, const ZipEntries& expec
   std::string out;
   EXPECT_EQ(RunCommand("python3 -c 'import sys, zipfile\n"
                        "z = zipfile.ZipFile(sys.argv[1], metadata_encoding=\"cp932\")\n"
-                       "for n in z.namelist(): print(n.encode().hex(), z.read(n).hex())' " + q,
-                       &out), 0) << out;
+                       "for n in z.namelist(): print(n.encode().hex(), z.read(n).hex())' " +
+                           q,
+                       &out),
+            0)
+      << out;
   std::string wanted;
   for (const auto& [name, content] : expected) {
     std::string name_hex, content_hex;
