@@ -5,42 +5,14 @@
 #include <map>
 
 #include "app/batch_options.h"
+#include "batch_program.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"
-
-#ifndef KELVARIN_BATCH_PROGRAM
-#error "KELVARIN_BATCH_PROGRAM must name the kelvarin-batch binary"
-#endif
 
 namespace kel::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ProgramRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-// Runs kelvarin-batch with `args` (already quoted), after `prelude` in the same shell.
-ProgramRun RunBatchProgram(const std::string& args, const std::string& prelude = "") {
-  TempDir capture;
-  const std::string command = prelude + " exec " + ShellQuote(KELVARIN_BATCH_PROGRAM) + " " + args +
-                              " >" + ShellQuote(capture / "out") + " 2>" +
-                              ShellQuote(capture / "err");
-  std::string shell_output;
-  ProgramRun run;
-  run.status = RunCommand("sh -c " + ShellQuote(command), &shell_output);
-  run.out = ReadFile(capture / "out");
-  run.err = ReadFile(capture / "err");
-  EXPECT_EQ(shell_output, "");
-  return run;
-}
-
-std::string Args(const std::string& a, const std::string& b) {
-  return ShellQuote(a) + " " + ShellQuote(b);
-}
 
 TEST(BatchProgram, ThreeFilesIntoFoldersGivenWithoutSeparator) {
   TempDir dir;

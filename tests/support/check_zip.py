@@ -38,7 +38,11 @@ def run(args):
 seven = shutil.which("7z") or shutil.which("7zz") or "7z"
 cp_args = ["-mcp=932"] if encoding == "cp932" else []
 bsd_opts = ["--options", "hdrcharset=CP932"] if encoding == "cp932" else []
-unzip_opts = ["-O", "CP932"] if encoding == "cp932" else []
+# Debian's unzip has no -O and turns names of MS-DOS archives into Latin-1 as if they were an
+# OEM code page, and 7-Zip on Linux writes non-UTF-8 names as raw bytes whatever -mcp says. So
+# with CP932 names, unzip's extraction is compared by contents only and 7-Zip's names are
+# decoded from their raw bytes; Python and bsdtar read the names themselves.
+unzip_opts = []
 
 # Integrity tests.
 run(["unzip", "-tqq"] + unzip_opts + [archive])
@@ -69,7 +73,16 @@ if extractable:
     for tool in ("unzip", "7z", "bsdtar"):
         out = tempfile.mkdtemp(prefix="kel-extract-")
         try:
-            if tool == "unzip":
+            if tool == "unzip" and encoding == "cp932":
+                # A CP932 name whose second byte is 0x5C makes unzip warn (status 1) that the
+                # archive uses backslashes as separators; the contents are still checked.
+                r = subprocess.run(["unzip", "-qq", "-o", archive, "-d", out],
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                text = r.stdout.decode(errors="replace")
+                ok = r.returncode == 0 or (r.returncode == 1 and "backslashes" in text)
+                if not ok:
+                    problems.append("unzip exited %d:\n%s" % (r.returncode, text[-2000:]))
+            elif tool == "unzip":
                 ok = run(["unzip", "-qq", "-o"] + unzip_opts + [archive, "-d", out])
             elif tool == "7z":
                 ok = run([seven, "x", "-y", "-bso0", "-bsp0"] + cp_args + ["-o" + out, archive])
@@ -81,8 +94,15 @@ if extractable:
             for root, _, files in os.walk(out):
                 for fn in files:
                     full = os.path.join(root, fn)
+                    name = os.path.relpath(full, out)
+                    if encoding == "cp932" and tool == "7z":
+                        name = os.fsencode(name).decode("cp932", errors="replace")
                     with open(full, "rb") as f:
-                        found[os.path.relpath(full, out)] = f.read()
+                        found[name] = f.read()
+            if encoding == "cp932" and tool == "unzip":
+                if sorted(found.values()) != sorted(expected.values()):
+                    problems.append("unzip extracted other contents")
+                continue
             if sorted(found) != sorted(expected):
                 problems.append("%s extracted %r, expected %r" % (tool, sorted(found), sorted(expected)))
             for name, data in expected.items():

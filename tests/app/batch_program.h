@@ -1,0 +1,41 @@
+// Runs the kelvarin-batch binary the way a script would and captures what it printed.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/temp_dir.h"
+
+#ifndef KELVARIN_BATCH_PROGRAM
+#error "KELVARIN_BATCH_PROGRAM must name the kelvarin-batch binary"
+#endif
+
+namespace kel::test {
+
+struct ProgramRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs kelvarin-batch with `args` (already quoted), after `prelude` in the same shell.
+inline ProgramRun RunBatchProgram(const std::string& args, const std::string& prelude = "") {
+  TempDir capture;
+  const std::string command = prelude + " exec " + ShellQuote(KELVARIN_BATCH_PROGRAM) + " " + args +
+                              " >" + ShellQuote(capture / "out") + " 2>" +
+                              ShellQuote(capture / "err");
+  std::string shell_output;
+  ProgramRun run;
+  run.status = RunCommand("sh -c " + ShellQuote(command), &shell_output);
+  run.out = ReadFile(capture / "out");
+  run.err = ReadFile(capture / "err");
+  EXPECT_EQ(shell_output, "");
+  return run;
+}
+
+inline std::string Args(const std::string& a, const std::string& b) {
+  return ShellQuote(a) + " " + ShellQuote(b);
+}
+
+}  // namespace kel::test
