@@ -277,7 +277,7 @@ TEST_F(ZipBuilderTest, Utf8NameCarriesTheUtf8Marks) {
   ASSERT_EQ(sjis.size(), 1u);
   EXPECT_EQ(sjis[0].flags, 2);
   EXPECT_EQ(sjis[0].made_by, 20);
-  test::ExpectCp932ArchiveReadable(archive_, {{"\xe3\x83\x86.txt", "sjis"}});
+  test::ExpectArchiveReadable(archive_, {{"\xe3\x83\x86.txt", "sjis"}}, "cp932");
 }
 
 TEST_F(ZipBuilderTest, Cp932EncodingConvertsNamesOrRefusesThem) {
@@ -300,7 +300,7 @@ TEST_F(ZipBuilderTest, Cp932EncodingConvertsNamesOrRefusesThem) {
   EXPECT_EQ(entries[0].name, "\x8e\xca\x90\x5e\x81\x60.jpg");
   EXPECT_EQ(entries[0].flags, 2);
   EXPECT_EQ(entries[0].made_by, 20);
-  test::ExpectCp932ArchiveReadable(archive_, {{name, "jpeg"}});
+  test::ExpectArchiveReadable(archive_, {{name, "jpeg"}}, "cp932");
 }
 
 TEST_F(ZipBuilderTest, TimesOutsideTheMsDosRangeAreClamped) {

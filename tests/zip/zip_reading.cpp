@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -212,32 +211,6 @@ void ExpectArchiveIntact(const std::string& path) {
                        &out),
             0)
       << out;
-}
-
-void ExpectCp932ArchiveReadable(const std::string& path, const ZipEntries& expected) {
-  ExpectArchiveIntact(path);
-  const std::string q = ShellQuote(path);
-  std::string out;
-  EXPECT_EQ(RunCommand("python3 -c 'import sys, zipfile\n"
-                       "z = zipfile.ZipFile(sys.argv[1], metadata_encoding=\"cp932\")\n"
-                       "for n in z.namelist(): print(n.encode().hex(), z.read(n).hex())' " +
-                           q,
-                       &out),
-            0)
-      << out;
-  std::string wanted;
-  for (const auto& [name, content] : expected) {
-    std::string name_hex, content_hex;
-    char b[3];
-    for (unsigned char c : name) std::snprintf(b, sizeof b, "%02x", c), name_hex += b;
-    for (unsigned char c : content) std::snprintf(b, sizeof b, "%02x", c), content_hex += b;
-    wanted += name_hex + " " + content_hex + "\n";
-  }
-  EXPECT_EQ(out, wanted) << "Python's zipfile with metadata_encoding cp932";
-  ASSERT_EQ(RunCommand("LC_ALL=C.UTF-8 bsdtar --options hdrcharset=CP932 -tf " + q, &out), 0);
-  std::string names;
-  for (const auto& entry : expected) names += entry.first + "\n";
-  EXPECT_EQ(out, names) << "bsdtar with hdrcharset CP932";
 }
 
 }  // namespace kel::test

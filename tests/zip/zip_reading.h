@@ -45,9 +45,4 @@ void ExpectArchiveHolds(const std::string& path, const ZipEntries& expected,
 // for archives whose entries cannot be compared by name (duplicates, huge entries).
 void ExpectArchiveIntact(const std::string& path);
 
-// For archives whose names are stored in code page 932: the integrity tests, then Python's
-// zipfile and bsdtar reading the names as CP932 and comparing them (UTF-8 in `expected`) and
-// the contents. (Info-ZIP unzip here has no option to choose the names' code page.)
-void ExpectCp932ArchiveReadable(const std::string& path, const ZipEntries& expected);
-
 }  // namespace kel::test
