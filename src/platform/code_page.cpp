@@ -240,6 +240,16 @@ std::string AnsiLowerCase(std::string_view s, CodePage cp) {
       s, cp, [](wint_t c) { return std::towlower(c); }, AsciiLower);
 }
 
+AnsiTextKey::AnsiTextKey(std::string_view s) : text(s) {
+  if (!IsPlainLocale(std::setlocale(LC_COLLATE, nullptr))) has_folded = ToFoldedWide(s, folded);
+}
+
+int CompareAnsiTextKeys(const AnsiTextKey& a, const AnsiTextKey& b) {
+  if (!a.has_folded || !b.has_folded) return CompareBytesIgnoringAsciiCase(a.text, b.text);
+  const int r = std::wcscoll(a.folded.c_str(), b.folded.c_str());
+  return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
 int AnsiCompareText(std::string_view a, std::string_view b) {
   if (IsPlainLocale(std::setlocale(LC_COLLATE, nullptr)))
     return CompareBytesIgnoringAsciiCase(a, b);

@@ -43,6 +43,18 @@ std::string AnsiLowerCase(std::string_view s, CodePage cp);
 // has one, ASCII case folding otherwise); <0, 0, >0.
 int AnsiCompareText(std::string_view a, std::string_view b);
 
+// What AnsiCompareText compares a string by, worked out once, so that sorting n strings converts
+// each of them once instead of at every comparison. CompareAnsiTextKeys(AnsiTextKey(a),
+// AnsiTextKey(b)) == AnsiCompareText(a, b) under the same locale. The key refers to `s`, which
+// must outlive it.
+struct AnsiTextKey {
+  explicit AnsiTextKey(std::string_view s);
+  std::string_view text;
+  std::wstring folded;  // valid when has_folded
+  bool has_folded = false;
+};
+int CompareAnsiTextKeys(const AnsiTextKey& a, const AnsiTextKey& b);
+
 // UTF-8 text in Microsoft code page 932 (glibc's "CP932" table), or nothing when a character
 // has no CP932 form.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);

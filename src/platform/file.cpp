@@ -79,13 +79,18 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
   // open() lets a directory be opened for reading; as a file it is of no use, so refuse it as
   // the write modes do.
   struct stat st {};
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool known = fstat(fd, &st) == 0;
+  if (known && S_ISDIR(st.st_mode)) {
     ::close(fd);
     error_number = ErrorNumberFromErrno(EISDIR);
     return File();
   }
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // Regular files ignore O_NONBLOCK; only other kinds need it taken off (two system calls
+  // saved on every file a batch run opens).
+  if (!known || !S_ISREG(st.st_mode)) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  }
   return File(fd);
 }
 

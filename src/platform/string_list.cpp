@@ -9,9 +9,19 @@
 namespace kel {
 
 void TStringList::Sort() {
-  std::stable_sort(items_.begin(), items_.end(), [](const std::string& a, const std::string& b) {
-    return AnsiCompareText(a, b) < 0;
+  // Each string is converted for comparison once, not at each of the n log n comparisons.
+  std::vector<AnsiTextKey> keys;
+  keys.reserve(items_.size());
+  for (const std::string& item : items_) keys.emplace_back(item);
+  std::vector<std::size_t> order(items_.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
+    return CompareAnsiTextKeys(keys[a], keys[b]) < 0;
   });
+  std::vector<std::string> sorted;
+  sorted.reserve(items_.size());
+  for (std::size_t i : order) sorted.push_back(std::move(items_[i]));
+  items_ = std::move(sorted);
 }
 
 std::string TStringList::Text() const {

@@ -86,6 +86,22 @@ TEST(CodePageTest, CompareTextIgnoresCase) {
   EXPECT_LT(AnsiCompareText("x\xFE", "X\xFF"), 0);
 }
 
+TEST(CodePageTest, SortKeysCompareAsCompareTextDoes) {
+  const std::vector<std::string> texts = {"Report", "rEPORT", "abc", "ABD", "B", "a", "ab", "",
+                                          "\u00e9T\u00c9", "\u00c9t\u00e9", "x\xFF", "X\xFF",
+                                          "x\xFE", "0000DOCX.ZIP\treport", "0001___B.ZIP\ta"};
+  auto check_all_pairs = [&texts] {
+    for (const std::string& a : texts)
+      for (const std::string& b : texts)
+        EXPECT_EQ(CompareAnsiTextKeys(AnsiTextKey(a), AnsiTextKey(b)), AnsiCompareText(a, b))
+            << a << " / " << b;
+  };
+  check_all_pairs();
+  ScopedLocale locale("C.UTF-8");
+  if (!locale.ok()) GTEST_SKIP() << "no C.UTF-8 locale";
+  check_all_pairs();
+}
+
 TEST(CodePageTest, Cp932Conversion) {
   EXPECT_EQ(Utf8ToCp932("\u8868a"), std::optional<std::string>("\x95\x5C"
                                                                "a"));
