@@ -150,7 +150,7 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
   std::optional<FileIdentity> created;
   try {
     builder.OpenArchive(file.archive_path, file.base_dir);
-    created = QueryFileIdentity(file.archive_path);
+    if (settings_.keep_going) created = QueryFileIdentity(file.archive_path);
     builder.AddFileToArchive(file.source_path);
     builder.CloseArchive();
     if (settings_.after_close) settings_.after_close(index, file.archive_path);
@@ -203,6 +203,7 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
   std::vector<Outcome> outcomes(files.size());
   std::mutex mutex;
   std::condition_variable finished;
+  int32_t awaited = -1;  // the file the pass's thread waits for; guarded by `mutex`
   std::atomic<int32_t> next{0};
   // No file from this number on is handed out: lowered behind a failing file, and to 0 to stop.
   std::atomic<int32_t> limit{count};
@@ -215,11 +216,15 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
       if (i >= limit.load()) return;
       Outcome outcome = Archive(builder, files[static_cast<std::size_t>(i)], i);
       if (outcome.error && !outcome.skipped) LowerTo(limit, i + 1);
+      bool wake = false;
       {
         std::lock_guard<std::mutex> lock(mutex);
         outcomes[static_cast<std::size_t>(i)] = std::move(outcome);
+        wake = i == awaited;
       }
-      finished.notify_one();
+      // Only the file the report waits for wakes it: with many small files, waking it for every
+      // file would take a core from the workers for nothing.
+      if (wake) finished.notify_one();
     }
   };
   Crew crew(workers, work, [&limit] { LowerTo(limit, 0); });
@@ -229,6 +234,7 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
     {
       std::unique_lock<std::mutex> lock(mutex);
       Outcome& slot = outcomes[static_cast<std::size_t>(i)];
+      awaited = i;
       while (!finished.wait_for(lock, kTickPeriod, [&slot] { return slot.finished; })) {
         lock.unlock();
         if (OnTick) OnTick();

@@ -1,4 +1,5 @@
 // kelvarin-batch SOURCE OUTPUT [OPTION]...: the desktop program's job without a window.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -12,6 +13,10 @@
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // Every file's deflate state (about 270 KB) is freed before the next one is allocated; with
+  // the default trim threshold the heap shrinks and grows again each time, and every file pays
+  // for fresh zeroed pages. Keeping a few megabytes costs nothing the run does not use anyway.
+  mallopt(M_TRIM_THRESHOLD, 8 << 20);
   const kel::BatchOptions options =
       kel::ParseBatchOptions(std::vector<std::string>(argv + 1, argv + argc));
   switch (options.action) {

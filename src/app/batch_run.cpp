@@ -114,7 +114,7 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   JobState state;
   uint64_t total_bytes = 0;
   std::unique_ptr<TerminalPanel> terminal;
-  std::unique_ptr<StatusPanel> panel;
+  std::unique_ptr<LinePanel> lines;
   if (settings.terminal) {
     auto facts = [&archiver, &state, &total_bytes, &syntax] {
       const PassCounters& c = archiver.Counters();
@@ -132,10 +132,17 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
                                                syntax.code_page);
     archiver.OnTick = [&terminal] { terminal->Tick(); };
   } else {
-    panel = std::make_unique<LinePanel>(out);
+    lines = std::make_unique<LinePanel>(out);
+    archiver.OnTick = [&lines] { lines->Tick(); };
   }
-  archiver.OnSkip = [&terminal, &err](const SkippedFile& file) {
+  // Before anything goes to stderr: the status line off the terminal, or the waiting progress
+  // lines out, so that a log of both streams keeps their order.
+  auto before_err = [&terminal, &lines] {
     if (terminal) terminal->Clear();
+    if (lines) lines->Flush();
+  };
+  archiver.OnSkip = [&before_err, &err](const SkippedFile& file) {
+    before_err();
     // "File X was skipped: <reason>"
     err << "ファイル " << file.source_path << " を飛ばしました: " << ErrorText(file.message)
         << '\n' << std::flush;
@@ -146,7 +153,7 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   ImmediateTimer timer;
   NoMessages messages;
   TSearchFile search(syntax);
-  StatusPanel& shown = terminal ? static_cast<StatusPanel&>(*terminal) : *panel;
+  StatusPanel& shown = terminal ? static_cast<StatusPanel&>(*terminal) : *lines;
   BatchJob job(state, JobControls{edit1, edit2, shown, timer, messages, search}, syntax);
   job.SetArchiver(&archiver);
   search.OnFind = [&job](TSearchFile& sender, const std::string& name, const TSearchFileData& data,
@@ -163,17 +170,18 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
     }
     while (timer.Interval() > 0) job.Timer1Timer();
   } catch (const EAbort&) {
-    if (terminal) terminal->Clear();
+    before_err();
     return 1;
   } catch (const Exception& e) {
-    if (terminal) terminal->Clear();
+    before_err();
     err << ErrorText(e.Message()) << '\n' << std::flush;
     return 1;
   } catch (const std::exception& e) {
-    if (terminal) terminal->Clear();
+    before_err();
     err << ErrorText(e.what()) << '\n' << std::flush;
     return 1;
   }
+  before_err();
   if (settings.keep_going) PrintSummary(archiver, err);
   return archiver.Skipped().empty() ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "app/job_checks.h"
 
+#include <optional>
 #include <unordered_map>
 
 #include "app/file_identity.h"
@@ -19,19 +20,48 @@ void CheckArchivePathsDistinct(const JobState& state) {
   }
 }
 
-void CheckSourcesUntouched(const TStringList& sources, const std::vector<std::string>& targets) {
-  std::unordered_map<std::string, std::size_t> by_path;
-  std::unordered_map<FileIdentity, std::size_t, FileIdentityHash> by_identity;
-  for (std::size_t i = 0; i < sources.Count(); ++i) {
-    by_path.emplace(ExpandFileName(sources[i]), i);
-    if (auto id = QueryFileIdentity(sources[i])) by_identity.emplace(*id, i);
+namespace {
+
+// ExpandFileName with the current directory looked up once for all paths.
+class PathExpander {
+ public:
+  PathExpander() : current_dir_(ExpandFileName("./")) {}
+  std::string operator()(const std::string& path) const {
+    if (path.empty() || path.front() == '/') return ExpandFileName(path);
+    return ExpandFileName(current_dir_ + path);
   }
+
+ private:
+  std::string current_dir_;
+};
+
+}  // namespace
+
+void CheckSourcesUntouched(const TStringList& sources, const std::vector<std::string>& targets) {
+  const PathExpander expand;
+  std::unordered_map<std::string, std::size_t> by_path;
+  by_path.reserve(sources.Count());
+  for (std::size_t i = 0; i < sources.Count(); ++i) by_path.emplace(expand(sources[i]), i);
+  // Only targets that exist can be a source under another name; in a fresh output folder none
+  // does, and the sources need not be looked up at all.
+  std::vector<std::optional<FileIdentity>> target_ids;
+  target_ids.reserve(targets.size());
+  bool any_exists = false;
   for (const std::string& target : targets) {
-    auto same_path = by_path.find(ExpandFileName(target));
+    target_ids.push_back(QueryFileIdentity(target));
+    any_exists = any_exists || target_ids.back().has_value();
+  }
+  std::unordered_map<FileIdentity, std::size_t, FileIdentityHash> by_identity;
+  if (any_exists) {
+    for (std::size_t i = 0; i < sources.Count(); ++i)
+      if (auto id = QueryFileIdentity(sources[i])) by_identity.emplace(*id, i);
+  }
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    const std::string& target = targets[t];
+    auto same_path = by_path.find(expand(target));
     if (same_path != by_path.end()) throw ESourceOverwrite(sources[same_path->second], target);
-    auto id = QueryFileIdentity(target);
-    if (!id) continue;
-    auto same_file = by_identity.find(*id);
+    if (!target_ids[t]) continue;
+    auto same_file = by_identity.find(*target_ids[t]);
     if (same_file != by_identity.end()) throw ESourceOverwrite(sources[same_file->second], target);
   }
 }

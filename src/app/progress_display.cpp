@@ -125,7 +125,24 @@ std::string Remaining(const ProgressFacts& f) {
 }  // namespace
 
 void LinePanel::SetText(const std::string& text) {
-  if (!text.empty()) out_ << text << '\n' << std::flush;
+  if (text.empty()) return;
+  out_ << text << '\n';
+  pending_ = true;
+  if (text == kCompletionText) {
+    Flush();
+  } else {
+    Tick();
+  }
+}
+
+void LinePanel::Tick() {
+  if (pending_ && std::chrono::steady_clock::now() - last_flush_ >= kRedrawPeriod) Flush();
+}
+
+void LinePanel::Flush() {
+  out_.flush();
+  pending_ = false;
+  last_flush_ = std::chrono::steady_clock::now();
 }
 
 int DisplayWidth(const std::string& text, CodePage cp) {

@@ -16,13 +16,20 @@
 namespace kel {
 
 // Every status text on a line of its own; the empty text of the start action shows nothing.
+// Lines are flushed to `out` once 100 ms have passed since the last flush (by a text or by
+// Tick) and at once for the completion text: a flush per line would cost a system call per
+// file. Flush sends whatever is waiting.
 class LinePanel : public StatusPanel {
  public:
   explicit LinePanel(std::ostream& out) : out_(out) {}
   void SetText(const std::string& text) override;
+  void Tick();
+  void Flush();
 
  private:
   std::ostream& out_;
+  std::chrono::steady_clock::time_point last_flush_ = std::chrono::steady_clock::now();
+  bool pending_ = false;
 };
 
 // What one status line shows.
