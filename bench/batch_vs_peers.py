@@ -1,23 +1,39 @@
 #!/usr/bin/env python3
-"""kelvarin-batch against its peers on the same generated folder.
+"""kelvarin-batch against the tools a user could pick instead, on the same files.
 
-Generates a deterministic folder of mixed files (many small text files, a few large text files,
-structured binary records and incompressible random data; about 140 MB), then compresses it
-three ways and prints time, output size and ratio for each:
+Generates two deterministic corpora and, for each, writes one Zip archive per file with every
+contender, three times (the median counts), from a warm page cache:
 
-  kelvarin-batch   one archive per file, the program under test
-  zip -6 -q -X -j  Info-ZIP, one run and one archive per file (the process start is included)
-  zlib deflate     Python's zlib, raw deflate at level 6 in 16 KiB blocks, in-process: the cost
-                   of the compression alone, no files written, no Zip headers
+  kelvarin-batch -j1      the program under test, file by file (the window's pass)
+  kelvarin-batch          the same with its default, one job per core
+  zlib reference          bench/zlib_reference.cpp: the same archives written serially with
+                          nothing but zlib and system calls (compiled here, -O2, system zlib)
+  zip -6 loop             Info-ZIP, one process per file from a shell loop
+  zip -6 xargs -P N       the same through xargs on all cores
+  7zz -tzip -mx=5         7-Zip, one process per file from a shell loop
+  pigz -K -6              pigz's Zip output, one process per file (pigz itself uses all cores)
+  python zipfile          ZIP_DEFLATED level 6, one process writing all archives
 
-Not a test: nothing is asserted. Usage:
-  python3 bench/batch_vs_peers.py [--program build/src/app/kelvarin-batch] [--keep DIR]
+Corpora: "mixed" (many small text, CSV and JSON files, a few large logs, binary tables,
+already-compressed data; about 90 MB) and "small" (3000 files of 0.2 to 8 KB). Then the peak
+resident memory of kelvarin-batch on a 4 GiB sparse file (with and without --verify).
+
+Everything runs in a folder on tmpfs (/dev/shm) when there is one, so that the disk and other
+processes' write-back do not decide the result; --work names another place.
+
+Prints each contender's median seconds, MB/s of input, its time relative to kelvarin-batch
+with all cores (above 1: slower than kelvarin-batch), and the output size; then the targets.
+Not a test: nothing fails. A full run takes about six minutes on two cores.
+
+usage: python3 bench/batch_vs_peers.py [--program build/src/app/kelvarin-batch]
+                                       [--runs 3] [--work DIR] [--keep DIR] [--skip-memory]
 """
 
 import argparse
 import os
 import random
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -25,32 +41,50 @@ import time
 import zlib
 
 SEED = 20240601
-BLOCK = 16384
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 WORDS = ("archive folder index deflate kelvarin zip entry header central directory record "
-         "file name sequence extension field progress panel timer pass search listing "
-         "圧縮 書庫 一覧 日本語 テキスト 2024 0x5C 12:30 error none ok").split()
+         "file name sequence extension field progress panel timer pass search listing value "
+         "圧縮 書庫 一覧 日本語 テキスト 2024 0x5C 12:30 error none ok the of and to in is").split()
 
 
-def sentences(rng, count):
-    return [" ".join(rng.choice(WORDS) for _ in range(rng.randint(4, 14))) + "\n"
-            for _ in range(count)]
-
+# --- corpora -----------------------------------------------------------------------------
 
 def text_bytes(rng, pool, size):
-    out = []
-    total = 0
+    out, total = [], 0
     while total < size:
-        chunk = "".join(rng.choices(pool, k=256)).encode("utf-8")
+        chunk = "".join(rng.choices(pool, k=64)).encode("utf-8")
         out.append(chunk)
         total += len(chunk)
     return b"".join(out)[:size]
 
 
+def csv_bytes(rng, size):
+    rows, total, n = [], 0, 0
+    while total < size:
+        n += 1
+        row = "%d,%s,%d.%02d,%s,%d\n" % (n, rng.choice(WORDS), rng.randint(0, 9999),
+                                          rng.randint(0, 99), rng.choice(("yes", "no")),
+                                          rng.randint(1, 10 ** 6))
+        rows.append(row)
+        total += len(row)
+    return "".join(rows).encode()[:size]
+
+
+def json_bytes(rng, size):
+    items, total = [], 0
+    while total < size:
+        item = '{"id": %d, "name": "%s", "tags": ["%s", "%s"], "score": %.3f},\n' % (
+            rng.randint(1, 10 ** 6), rng.choice(WORDS), rng.choice(WORDS), rng.choice(WORDS),
+            rng.random())
+        items.append(item)
+        total += len(item)
+    return ("[\n" + "".join(items)).encode()[:size]
+
+
 def record_bytes(rng, size):
-    # Fixed-width little-endian records with slowly changing fields, like a log or a table dump.
-    out = bytearray()
-    counter = 0
+    # Fixed-width little-endian records with slowly changing fields, like a table dump.
+    out, counter = bytearray(), 0
     while len(out) < size:
         counter += rng.randint(1, 3)
         out += counter.to_bytes(4, "little") + rng.randint(0, 255).to_bytes(1, "little")
@@ -58,105 +92,238 @@ def record_bytes(rng, size):
     return bytes(out[:size])
 
 
-def generate(folder):
-    rng = random.Random(SEED)
-    pool = sentences(rng, 4000)
-    plan = []
-    for i in range(1500):
-        plan.append((f"note{i:04d}.txt", "text", rng.randint(1, 40) * 1024))
-    for i in range(4):
-        plan.append((f"server-{i}.log", "text", 15 * 1024 * 1024))
-    for i in range(20):
-        plan.append((f"table{i:02d}.dat", "records", 1024 * 1024))
-    for i in range(3):
-        plan.append((f"noise{i}.bin", "random", 10 * 1024 * 1024))
+def compressed_bytes(rng, pool, size):
+    # Already-compressed data (a .gz or a picture): deflate output of text, which deflate
+    # cannot shrink again.
+    data = zlib.compress(text_bytes(rng, pool, size * 4), 9)
+    while len(data) < size:
+        data += zlib.compress(text_bytes(rng, pool, size * 4), 9)
+    return data[:size]
+
+
+def make(folder, plan, rng, pool):
+    os.makedirs(folder)
     for name, kind, size in plan:
         if kind == "text":
             data = text_bytes(rng, pool, size)
+        elif kind == "csv":
+            data = csv_bytes(rng, size)
+        elif kind == "json":
+            data = json_bytes(rng, size)
         elif kind == "records":
             data = record_bytes(rng, size)
+        elif kind == "compressed":
+            data = compressed_bytes(rng, pool, size)
         else:
             data = rng.randbytes(size)
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
-    return sorted(os.listdir(folder))
+
+
+def generate(root):
+    rng = random.Random(SEED)
+    pool = [" ".join(rng.choice(WORDS) for _ in range(rng.randint(4, 14))) + "\n"
+            for _ in range(4000)]
+    mixed = []
+    for i in range(900):
+        mixed.append((f"note{i:04d}.txt", "text", rng.randint(1, 40) * 1024))
+    for i in range(150):
+        mixed.append((f"sheet{i:03d}.csv", "csv", rng.randint(4, 120) * 1024))
+    for i in range(150):
+        mixed.append((f"data{i:03d}.json", "json", rng.randint(2, 60) * 1024))
+    for i in range(3):
+        mixed.append((f"server-{i}.log", "text", 12 * 1024 * 1024))
+    for i in range(16):
+        mixed.append((f"table{i:02d}.dat", "records", 768 * 1024))
+    for i in range(30):
+        mixed.append((f"photo{i:02d}.jpg", "compressed", rng.randint(100, 400) * 1024))
+    mixed.append(("backup.tar.gz", "compressed", 6 * 1024 * 1024))
+    mixed.append(("noise.bin", "random", 4 * 1024 * 1024))
+    make(os.path.join(root, "mixed"), mixed, rng, pool)
+
+    small = []
+    kinds = ("text", "csv", "json", "records", "random")
+    for i in range(3000):
+        kind = kinds[i % len(kinds)]
+        small.append((f"item{i:04d}.{kind[:3]}", kind, rng.randint(200, 8192)))
+    make(os.path.join(root, "small"), small, rng, pool)
+    return ["mixed", "small"]
+
+
+# --- contenders --------------------------------------------------------------------------
+
+def sh(script, *args):
+    subprocess.run(["sh", "-c", script, "sh"] + list(args), check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+PYTHON_ZIPFILE = r"""
+import os, sys, zipfile
+src, out = sys.argv[1], sys.argv[2]
+for name in os.listdir(src):
+    with zipfile.ZipFile(os.path.join(out, name + ".zip"), "w", zipfile.ZIP_DEFLATED,
+                         compresslevel=6) as z:
+        z.write(os.path.join(src, name), name)
+"""
+
+
+def contenders(program, reference, cores):
+    return [
+        ("kelvarin-batch -j1",
+         lambda s, o: subprocess.run([program, "--jobs", "1", s, o], check=True,
+                                     stdout=subprocess.DEVNULL)),
+        (f"kelvarin-batch (all {cores} cores)",
+         lambda s, o: subprocess.run([program, s, o], check=True, stdout=subprocess.DEVNULL)),
+        ("zlib reference (serial)",
+         lambda s, o: subprocess.run([reference, s, o], check=True)),
+        ("zip -6 loop",
+         lambda s, o: sh('cd "$1" && for f in *; do zip -6 -q -X -j "$2/$f.zip" "$f"; done',
+                         s, o)),
+        (f"zip -6 xargs -P {cores}",
+         lambda s, o: sh('cd "$1" && printf "%s\\0" * | xargs -0 -P "$3" -I{} '
+                         'zip -6 -q -X -j "$2/{}.zip" "{}"', s, o, str(cores))),
+        ("7zz a -tzip -mx=5 loop",
+         lambda s, o: sh('cd "$1" && for f in *; do 7zz a -tzip -mx=5 -bso0 -bsp0 '
+                         '"$2/$f.zip" "$f"; done', s, o)),
+        ("pigz -K -6 loop",
+         lambda s, o: sh('cd "$1" && for f in *; do pigz -K -6 -c "$f" > "$2/$f.zip"; done',
+                         s, o)),
+        ("python zipfile level 6",
+         lambda s, o: subprocess.run([sys.executable, "-c", PYTHON_ZIPFILE, s, o], check=True)),
+    ]
 
 
 def folder_bytes(folder):
     return sum(os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder))
 
 
-def timed(action):
-    start = time.perf_counter()
-    action()
-    return time.perf_counter() - start
+def archive_contents(folder):
+    return sorted(open(os.path.join(folder, n), "rb").read()
+                  for n in os.listdir(folder) if n.endswith(".zip"))
 
 
-def run_kelvarin(program, source, output):
-    subprocess.run([program, source, output], check=True, stdout=subprocess.DEVNULL)
+def measure(corpus, out, action, runs):
+    times = []
+    for _ in range(runs):
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        start = time.perf_counter()
+        action(corpus, out)
+        times.append(time.perf_counter() - start)
+    return statistics.median(times), folder_bytes(out)
 
 
-def run_zip(names, source, output):
-    for name in names:
-        subprocess.run(["zip", "-6", "-q", "-X", "-j", os.path.join(output, name + ".zip"),
-                        os.path.join(source, name)], check=True)
+def warm(folder):
+    for n in os.listdir(folder):
+        with open(os.path.join(folder, n), "rb") as f:
+            while f.read(1 << 20):
+                pass
 
 
-def run_zlib(names, source):
-    total = 0
-    for name in names:
-        deflater = zlib.compressobj(6, zlib.DEFLATED, -15)
-        with open(os.path.join(source, name), "rb") as f:
-            while block := f.read(BLOCK):
-                total += len(deflater.compress(block))
-        total += len(deflater.flush())
-    return total
+def bench_corpus(name, corpus, work, program, reference, cores, runs):
+    size = folder_bytes(corpus)
+    count = len(os.listdir(corpus))
+    warm(corpus)
+    print(f"\n{name}: {count} files, {size / 1e6:.1f} MB; median of {runs} runs")
+    print(f"{'contender':<30}{'seconds':>9}{'MB/s':>9}{'x kelvarin':>12}{'output MB':>11}")
+    results = []
+    for label, action in contenders(program, reference, cores):
+        out = os.path.join(work, "out-" + str(len(results)))
+        seconds, out_size = measure(corpus, out, action, runs)
+        results.append((label, seconds, out_size, out))
+    kel_all = results[1][1]
+    for label, seconds, out_size, _ in results:
+        print(f"{label:<30}{seconds:>9.2f}{size / 1e6 / seconds:>9.1f}"
+              f"{seconds / kel_all:>12.2f}{out_size / 1e6:>11.2f}")
+    same = archive_contents(results[0][3]) == archive_contents(results[2][3])
+    print(f"zlib reference archives byte-identical to kelvarin-batch's: {'yes' if same else 'NO'}")
+    j1, jall, ref = results[0][1], results[1][1], results[2][1]
+    peers = results[3:]
+    fastest_peer = min(peers, key=lambda r: r[1])
+    print(f"targets: -j1 throughput / zlib reference = {ref / j1:.3f} (>= 0.97); "
+          f"all cores / -j1 = {j1 / jall:.2f}x (>= 1.8); "
+          f"fastest peer {fastest_peer[0]} takes {fastest_peer[1] / jall:.2f}x kelvarin's time "
+          f"(> 1)")
+    for _, _, _, out in results:
+        shutil.rmtree(out, ignore_errors=True)
+
+
+def peak_memory(program, work):
+    folder = os.path.join(work, "sparse")
+    out = os.path.join(work, "sparse-out")
+    os.makedirs(folder)
+    os.makedirs(out)
+    with open(os.path.join(folder, "disk.img"), "wb") as f:
+        f.truncate(4 << 30)
+    print("\npeak resident memory, one 4 GiB sparse file:")
+    for extra in ([], ["--verify"]):
+        command = [program] + extra + [folder, out]
+        start = time.perf_counter()
+        if shutil.which("time") or os.path.exists("/usr/bin/time"):
+            r = subprocess.run(["/usr/bin/time", "-v"] + command, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE, text=True, check=True)
+            kb = next(int(line.split(":")[1]) for line in r.stderr.splitlines()
+                      if "Maximum resident set size" in line)
+        else:
+            probe = ("import resource, subprocess, sys; subprocess.run(sys.argv[1:], check=True, "
+                     "stdout=subprocess.DEVNULL); "
+                     "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)")
+            kb = int(subprocess.run([sys.executable, "-c", probe] + command, check=True,
+                                    stdout=subprocess.PIPE, text=True).stdout)
+        seconds = time.perf_counter() - start
+        archive = folder_bytes(out)
+        print(f"  kelvarin-batch {' '.join(extra):<10} {kb / 1024:6.1f} MB resident (target < 20)"
+              f", {seconds:.1f} s, archive {archive / 1e6:.1f} MB")
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(out, ignore_errors=True)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--program", default="build/src/app/kelvarin-batch")
-    parser.add_argument("--keep", help="generate into this folder and keep everything")
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--keep", help="work in this folder and keep the corpora")
+    parser.add_argument("--work", help="make the temporary work folder in this folder")
+    parser.add_argument("--skip-memory", action="store_true")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     if not os.access(program, os.X_OK):
         sys.exit(f"no kelvarin-batch at {program}; build it first or pass --program")
+    for tool in ("zip", "7zz", "pigz", "c++"):
+        if not shutil.which(tool):
+            sys.exit(f"{tool} is missing (scripts/setup.sh installs the peers)")
 
-    work = args.keep or tempfile.mkdtemp(prefix="kel-bench-")
-    source, out_kel, out_zip = (os.path.join(work, d) for d in ("source", "kelvarin", "zip"))
-    for d in (source, out_kel, out_zip):
-        shutil.rmtree(d, ignore_errors=True)
-        os.makedirs(d)
+    parent = args.work
+    if parent is None and os.path.isdir("/dev/shm") and shutil.disk_usage("/dev/shm").free > 2e9:
+        parent = "/dev/shm"
+    work = os.path.abspath(args.keep or tempfile.mkdtemp(prefix="kel-bench-", dir=parent))
+    os.makedirs(work, exist_ok=True)
+    cores = os.cpu_count() or 1
     try:
-        names = generate(source)
-        size = folder_bytes(source)
-        # Read everything once so that no contender pays for a cold cache.
-        run_zlib(names, source)
-
-        results = []
-        t = timed(lambda: run_kelvarin(program, source, out_kel + "/"))
-        kel_archives = [n for n in os.listdir(out_kel) if n.endswith(".zip")]
-        results.append(("kelvarin-batch", t, sum(os.path.getsize(os.path.join(out_kel, n))
-                                                 for n in kel_archives)))
-        t = timed(lambda: run_zip(names, source, out_zip))
-        results.append(("zip -6 per file", t, folder_bytes(out_zip)))
-        deflated = [0]
-        t = timed(lambda: deflated.__setitem__(0, run_zlib(names, source)))
-        results.append(("zlib deflate -15, level 6", t, deflated[0]))
-
-        print(f"input: {len(names)} files, {size / 1e6:.1f} MB "
-              f"({len(kel_archives)} archives from kelvarin-batch)")
-        print(f"{'contender':<28}{'seconds':>9}{'MB/s':>9}{'output MB':>12}{'ratio':>9}")
-        for label, seconds, out_size in results:
-            print(f"{label:<28}{seconds:>9.2f}{size / 1e6 / seconds:>9.1f}"
-                  f"{out_size / 1e6:>12.3f}{out_size / size:>9.4f}")
-        kel_t, kel_size = results[0][1], results[0][2]
-        for label, seconds, out_size in results[1:]:
-            print(f"kelvarin-batch / {label}: time x{kel_t / seconds:.2f}, "
-                  f"size x{kel_size / out_size:.4f} ({kel_size - out_size:+d} bytes)")
+        reference = os.path.join(work, "zlib_reference")
+        subprocess.run(["c++", "-O2", "-std=c++20", "-o", reference,
+                        os.path.join(HERE, "zlib_reference.cpp"), "-lz"], check=True)
+        corpora = os.path.join(work, "corpora")
+        if not os.path.isdir(corpora):
+            os.makedirs(corpora)
+            generate(corpora)
+        model = subprocess.run(["sh", "-c", "lscpu | sed -n 's/^Model name: *//p'"],
+                               stdout=subprocess.PIPE, text=True).stdout.strip()
+        print(f"machine: {cores} cores, {model or 'unknown CPU'}; work folder {work}; "
+              f"load average before: {os.getloadavg()[0]:.2f}")
+        for name in ("mixed", "small"):
+            bench_corpus(name, os.path.join(corpora, name), work, program, reference, cores,
+                         args.runs)
+        if not args.skip_memory:
+            peak_memory(program, work)
+        print(f"\nload average after: {os.getloadavg()[0]:.2f}")
     finally:
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
+        else:
+            for name in os.listdir(work):
+                if name != "corpora":
+                    shutil.rmtree(os.path.join(work, name), ignore_errors=True)
 
 
 if __name__ == "__main__":
