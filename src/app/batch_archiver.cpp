@@ -21,6 +21,7 @@ namespace kel {
 namespace {
 
 constexpr auto kTickPeriod = std::chrono::milliseconds(100);
+constexpr auto kReportNap = std::chrono::milliseconds(2);
 
 // The default builder's settings for the run, put back afterwards: the window's pass relies on
 // them being the program's defaults.
@@ -234,6 +235,9 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
     {
       std::unique_lock<std::mutex> lock(mutex);
       Outcome& slot = outcomes[static_cast<std::size_t>(i)];
+      // A short nap first, unannounced: with many small files the report then catches up on a
+      // batch of them at a time instead of waking (and taking a core from a worker) per file.
+      if (!slot.finished) finished.wait_for(lock, kReportNap, [&slot] { return slot.finished; });
       awaited = i;
       while (!finished.wait_for(lock, kTickPeriod, [&slot] { return slot.finished; })) {
         lock.unlock();
