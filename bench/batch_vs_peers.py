@@ -14,16 +14,17 @@ contender, three times (the median counts), from a warm page cache:
   pigz -K -6              pigz's Zip output, one process per file (pigz itself uses all cores)
   python zipfile          ZIP_DEFLATED level 6, one process writing all archives
 
-Corpora: "mixed" (many small text, CSV and JSON files, a few large logs, binary tables,
-already-compressed data; about 90 MB) and "small" (3000 files of 0.2 to 8 KB). Then the peak
-resident memory of kelvarin-batch on a 4 GiB sparse file (with and without --verify).
+Contenders take turns, one run each per round. Corpora: "mixed" (many small text, CSV and
+JSON files, a few large logs, binary tables, already-compressed data; about 100 MB) and
+"small" (3000 files of 0.2 to 8 KB). Then the peak resident memory of kelvarin-batch on a
+4 GiB sparse file (with and without --verify).
 
 Everything runs in a folder on tmpfs (/dev/shm) when there is one, so that the disk and other
 processes' write-back do not decide the result; --work names another place.
 
 Prints each contender's median seconds, MB/s of input, its time relative to kelvarin-batch
 with all cores (above 1: slower than kelvarin-batch), and the output size; then the targets.
-Not a test: nothing fails. A full run takes about six minutes on two cores.
+Not a test: nothing fails. A full run takes about four minutes on two cores.
 
 usage: python3 bench/batch_vs_peers.py [--program build/src/app/kelvarin-batch]
                                        [--runs 3] [--work DIR] [--keep DIR] [--skip-memory]
@@ -202,15 +203,12 @@ def archive_contents(folder):
                   for n in os.listdir(folder) if n.endswith(".zip"))
 
 
-def measure(corpus, out, action, runs):
-    times = []
-    for _ in range(runs):
-        shutil.rmtree(out, ignore_errors=True)
-        os.makedirs(out)
-        start = time.perf_counter()
-        action(corpus, out)
-        times.append(time.perf_counter() - start)
-    return statistics.median(times), folder_bytes(out)
+def measure_once(corpus, out, action):
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    start = time.perf_counter()
+    action(corpus, out)
+    return time.perf_counter() - start
 
 
 def warm(folder):
@@ -226,11 +224,16 @@ def bench_corpus(name, corpus, work, program, reference, cores, runs):
     warm(corpus)
     print(f"\n{name}: {count} files, {size / 1e6:.1f} MB; median of {runs} runs")
     print(f"{'contender':<30}{'seconds':>9}{'MB/s':>9}{'x kelvarin':>12}{'output MB':>11}")
-    results = []
-    for label, action in contenders(program, reference, cores):
-        out = os.path.join(work, "out-" + str(len(results)))
-        seconds, out_size = measure(corpus, out, action, runs)
-        results.append((label, seconds, out_size, out))
+    # Round by round, every contender once per round: a passing disturbance of the machine then
+    # touches all of them alike instead of one contender's every run.
+    entries = contenders(program, reference, cores)
+    outs = [os.path.join(work, "out-%d" % i) for i in range(len(entries))]
+    times = [[] for _ in entries]
+    for _ in range(runs):
+        for i, (_, action) in enumerate(entries):
+            times[i].append(measure_once(corpus, outs[i], action))
+    results = [(label, statistics.median(times[i]), folder_bytes(outs[i]), outs[i])
+               for i, (label, _) in enumerate(entries)]
     kel_all = results[1][1]
     for label, seconds, out_size, _ in results:
         print(f"{label:<30}{seconds:>9.2f}{size / 1e6 / seconds:>9.1f}"
@@ -309,8 +312,11 @@ def main():
             generate(corpora)
         model = subprocess.run(["sh", "-c", "lscpu | sed -n 's/^Model name: *//p'"],
                                stdout=subprocess.PIPE, text=True).stdout.strip()
+        load = os.getloadavg()[0]
         print(f"machine: {cores} cores, {model or 'unknown CPU'}; work folder {work}; "
-              f"load average before: {os.getloadavg()[0]:.2f}")
+              f"load average before: {load:.2f}")
+        if load > 0.5:
+            print("warning: the machine is busy; the figures below are not to be trusted")
         for name in ("mixed", "small"):
             bench_corpus(name, os.path.join(corpora, name), work, program, reference, cores,
                          args.runs)
