@@ -90,7 +90,7 @@ struct Archiver {
     Put16(local, 2);   // flags
     Put16(local, 8);   // deflated
     Put32(local, time);
-    Put32(local, 0);   // CRC, sizes: patched below
+    Put32(local, 0);  // CRC, sizes: patched below
     Put32(local, 0);
     Put32(local, 0);
     Put16(local, static_cast<uint32_t>(name.size()));

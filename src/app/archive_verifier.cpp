@@ -97,7 +97,8 @@ class Verifier {
     if (size < kEndSize) Fail("終端レコードがありません");
     const std::string end = ReadAt(size - kEndSize, kEndSize);
     if (Get32(end, 0) != kEndSignature || Get16(end, 20) != 0) Fail("終端レコードがありません");
-    if (Get16(end, 4) != 0 || Get16(end, 6) != 0) Fail("終端レコードのディスク番号が 0 ではありません");
+    if (Get16(end, 4) != 0 || Get16(end, 6) != 0)
+      Fail("終端レコードのディスク番号が 0 ではありません");
     DirectoryPlace place{Get32(end, 16), Get32(end, 12), size - kEndSize};
     uint64_t count = Get16(end, 10);
     if (Get16(end, 8) != count) Fail("終端レコードのエントリ数が食い違っています");
@@ -122,7 +123,8 @@ class Verifier {
   }
 
   void CheckMarkedOrEqual(uint64_t field, uint64_t marker, uint64_t value) const {
-    if (field != marker && field != value) Fail("終端レコードと Zip64 終端レコードが食い違っています");
+    if (field != marker && field != value)
+      Fail("終端レコードと Zip64 終端レコードが食い違っています");
   }
 
   // Reads the Zip64 end record through its locator into `place` and `count`; returns its
@@ -189,7 +191,8 @@ class Verifier {
       at += 4 + length;
     }
     if (at != extra.size()) Fail("中央ディレクトリレコードの拡張フィールドが壊れています");
-    if (!found && (c.uncompressed == kMarker32 || c.compressed == kMarker32 || c.offset == kMarker32))
+    if (!found &&
+        (c.uncompressed == kMarker32 || c.compressed == kMarker32 || c.offset == kMarker32))
       Fail("Zip64 拡張フィールドがありません");
   }
 
@@ -249,10 +252,11 @@ class Verifier {
       produced += n;
     }
     if (z.avail_in != 0 || left != 0) Fail("圧縮データの後ろに余分なデータがあります");
-    if (crc != c.crc) Fail("CRC-32 が一致しません (記録 " + Hex32(c.crc) + ", 実際 " + Hex32(crc) + ")");
+    if (crc != c.crc)
+      Fail("CRC-32 が一致しません (記録 " + Hex32(c.crc) + ", 実際 " + Hex32(crc) + ")");
     if (produced != c.uncompressed)
-      Fail("展開後の大きさが記録と一致しません (記録 " + std::to_string(c.uncompressed) + ", 実際 " +
-           std::to_string(produced) + ")");
+      Fail("展開後の大きさが記録と一致しません (記録 " + std::to_string(c.uncompressed) +
+           ", 実際 " + std::to_string(produced) + ")");
     if (produced != expected_.size)
       Fail("元のファイルと大きさが一致しません (元 " + std::to_string(expected_.size) + ", 書庫 " +
            std::to_string(produced) + ")");

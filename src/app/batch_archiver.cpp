@@ -81,9 +81,9 @@ void LowerTo(std::atomic<int32_t>& limit, int32_t value) {
 
 struct BatchArchiver::Outcome {
   bool finished = false;
-  bool skipped = false;          // failed, and keep_going lets the pass go on
-  std::exception_ptr error;      // the failure, when there was one
-  std::string message;           // its text, for a skipped file
+  bool skipped = false;      // failed, and keep_going lets the pass go on
+  std::exception_ptr error;  // the failure, when there was one
+  std::string message;       // its text, for a skipped file
 };
 
 BatchArchiver::BatchArchiver(ArchiverSettings settings) : settings_(std::move(settings)) {}

@@ -90,6 +90,58 @@ void PrintSummary(const BatchArchiver& archiver, std::ostream& err) {
   err << std::flush;
 }
 
+// The status display: the terminal's status line, or a line per status text.
+class Display {
+ public:
+  Display(const BatchSettings& settings, std::ostream& out, const BatchArchiver& archiver,
+          const JobState& state, const PathSyntax& syntax) {
+    if (!settings.terminal) {
+      lines_ = std::make_unique<LinePanel>(out);
+      return;
+    }
+    auto facts = [&archiver, &state, this, syntax] {
+      const PassCounters& c = archiver.Counters();
+      ProgressFacts f;
+      f.files = state.FileCount;
+      f.files_done = c.files_done.load();
+      f.bytes = total_bytes_;
+      f.bytes_done = c.bytes_done.load();
+      const int32_t current = c.current.load();
+      if (current >= 0 && current < state.FileCount && state.SourceFiles)
+        f.current_name = syntax.ExtractFileName((*state.SourceFiles)[current]);
+      return f;
+    };
+    terminal_ =
+        std::make_unique<TerminalPanel>(out, facts, settings.terminal_columns, syntax.code_page);
+  }
+
+  StatusPanel& Panel() { return terminal_ ? static_cast<StatusPanel&>(*terminal_) : *lines_; }
+
+  // Once the files are collected: the terminal's line starts counting `state`'s bytes.
+  void Start(const JobState& state) {
+    if (!terminal_) return;
+    total_bytes_ = CollectedBytes(state);
+    terminal_->Start();
+  }
+
+  void Tick() {
+    if (terminal_) terminal_->Tick();
+    if (lines_) lines_->Tick();
+  }
+
+  // Before anything goes to stderr: the status line off the terminal, or the waiting progress
+  // lines out, so that a log of both streams keeps their order.
+  void BeforeError() {
+    if (terminal_) terminal_->Clear();
+    if (lines_) lines_->Flush();
+  }
+
+ private:
+  std::unique_ptr<TerminalPanel> terminal_;
+  std::unique_ptr<LinePanel> lines_;
+  uint64_t total_bytes_ = 0;
+};
+
 }  // namespace
 
 std::string FolderFieldText(const std::string& path, const PathSyntax& syntax) {
@@ -112,40 +164,13 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   }
   BatchArchiver archiver(ArchiverSettingsOf(settings, syntax));
   JobState state;
-  uint64_t total_bytes = 0;
-  std::unique_ptr<TerminalPanel> terminal;
-  std::unique_ptr<LinePanel> lines;
-  if (settings.terminal) {
-    auto facts = [&archiver, &state, &total_bytes, &syntax] {
-      const PassCounters& c = archiver.Counters();
-      ProgressFacts f;
-      f.files = state.FileCount;
-      f.files_done = c.files_done.load();
-      f.bytes = total_bytes;
-      f.bytes_done = c.bytes_done.load();
-      const int32_t current = c.current.load();
-      if (current >= 0 && current < state.FileCount && state.SourceFiles)
-        f.current_name = syntax.ExtractFileName((*state.SourceFiles)[current]);
-      return f;
-    };
-    terminal = std::make_unique<TerminalPanel>(out, facts, settings.terminal_columns,
-                                               syntax.code_page);
-    archiver.OnTick = [&terminal] { terminal->Tick(); };
-  } else {
-    lines = std::make_unique<LinePanel>(out);
-    archiver.OnTick = [&lines] { lines->Tick(); };
-  }
-  // Before anything goes to stderr: the status line off the terminal, or the waiting progress
-  // lines out, so that a log of both streams keeps their order.
-  auto before_err = [&terminal, &lines] {
-    if (terminal) terminal->Clear();
-    if (lines) lines->Flush();
-  };
-  archiver.OnSkip = [&before_err, &err](const SkippedFile& file) {
-    before_err();
+  Display display(settings, out, archiver, state, syntax);
+  archiver.OnTick = [&display] { display.Tick(); };
+  archiver.OnSkip = [&display, &err](const SkippedFile& file) {
+    display.BeforeError();
     // "File X was skipped: <reason>"
-    err << "ファイル " << file.source_path << " を飛ばしました: " << ErrorText(file.message)
-        << '\n' << std::flush;
+    err << "ファイル " << file.source_path << " を飛ばしました: " << ErrorText(file.message) << '\n'
+        << std::flush;
   };
 
   FixedField edit1(FolderFieldText(settings.source, syntax));
@@ -153,8 +178,7 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   ImmediateTimer timer;
   NoMessages messages;
   TSearchFile search(syntax);
-  StatusPanel& shown = terminal ? static_cast<StatusPanel&>(*terminal) : *lines;
-  BatchJob job(state, JobControls{edit1, edit2, shown, timer, messages, search}, syntax);
+  BatchJob job(state, JobControls{edit1, edit2, display.Panel(), timer, messages, search}, syntax);
   job.SetArchiver(&archiver);
   search.OnFind = [&job](TSearchFile& sender, const std::string& name, const TSearchFileData& data,
                          bool& go_on) { job.SearchFile1Find(sender, name, data, go_on); };
@@ -164,24 +188,21 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   try {
     job.Button1Click();
     if (settings.after_collection) settings.after_collection();
-    if (terminal) {
-      total_bytes = CollectedBytes(state);
-      terminal->Start();
-    }
+    display.Start(state);
     while (timer.Interval() > 0) job.Timer1Timer();
   } catch (const EAbort&) {
-    before_err();
+    display.BeforeError();
     return 1;
   } catch (const Exception& e) {
-    before_err();
+    display.BeforeError();
     err << ErrorText(e.Message()) << '\n' << std::flush;
     return 1;
   } catch (const std::exception& e) {
-    before_err();
+    display.BeforeError();
     err << ErrorText(e.what()) << '\n' << std::flush;
     return 1;
   }
-  before_err();
+  display.BeforeError();
   if (settings.keep_going) PrintSummary(archiver, err);
   return archiver.Skipped().empty() ? 0 : 1;
 }

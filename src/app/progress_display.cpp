@@ -157,8 +157,8 @@ int DisplayWidth(const std::string& text, CodePage cp) {
 
 std::string ProgressLine(const ProgressFacts& f, int columns, CodePage cp) {
   // "files", "elapsed", "left"
-  std::string line = std::to_string(f.files_done) + "/" + std::to_string(f.files) +
-                     " ファイル  " + BytesOfTotal(f.bytes_done, f.bytes) + "  " +
+  std::string line = std::to_string(f.files_done) + "/" + std::to_string(f.files) + " ファイル  " +
+                     BytesOfTotal(f.bytes_done, f.bytes) + "  " +
                      std::to_string(static_cast<int>(ShareDone(f) * 100)) + "%  経過 " +
                      Duration(f.elapsed_seconds) + "  残り " + Remaining(f);
   if (!f.current_name.empty()) line += "  " + f.current_name;

@@ -74,11 +74,10 @@ std::string Reason(const std::string& path, const ExpectedEntry& expected) {
 
 TEST(ArchiveVerifier, GoodArchivesPass) {
   TempDir dir;
-  for (const auto& [name, content] :
-       {std::pair<std::string, std::string>{"empty.txt", ""},
-        {"one.bin", "x"},
-        {"日本語の名前.txt", MakeBytes(100000, 3, true)},
-        {"noise.bin", MakeBytes(300000, 4, false)}}) {
+  for (const auto& [name, content] : {std::pair<std::string, std::string>{"empty.txt", ""},
+                                      {"one.bin", "x"},
+                                      {"日本語の名前.txt", MakeBytes(100000, 3, true)},
+                                      {"noise.bin", MakeBytes(300000, 4, false)}}) {
     SCOPED_TRACE(name);
     const Written w = WriteArchive(dir, name, content);
     EXPECT_EQ(Reason(w.path, w.expected), "");
@@ -99,8 +98,8 @@ std::string AsZip64(const Written& w) {
                       Le(extra.size(), 2) + name + extra;
   std::string central = Le(0x02014b50, 4) + Le(45, 2) + Le(45, 2) + Le(flags, 2) + Le(8, 2) +
                         Le(time, 4) + Le(crc, 4) + Le(0xFFFFFFFF, 4) + Le(0xFFFFFFFF, 4) +
-                        Le(name.size(), 2) + Le(extra.size(), 2) + Le(0, 2) + Le(0, 2) +
-                        Le(0, 2) + Le(0x20, 4) + Le(0, 4) + name + extra;
+                        Le(name.size(), 2) + Le(extra.size(), 2) + Le(0, 2) + Le(0, 2) + Le(0, 2) +
+                        Le(0x20, 4) + Le(0, 4) + name + extra;
   const uint64_t cd_offset = local.size() + data.size();
   const uint64_t z64_offset = cd_offset + central.size();
   std::string z64 = Le(0x06064b50, 4) + Le(44, 8) + Le(45, 2) + Le(45, 2) + Le(0, 4) + Le(0, 4) +
@@ -144,7 +143,8 @@ TEST(ArchiveVerifier, DamageIsCaughtWithItsReason) {
       {"a flipped bit in the deflate data",
        [](std::string& b, const Written& w, ExpectedEntry&) { b[w.data_start + 40] ^= 0x10; },
        ""},  // inflate error or CRC, depending on where the bit lands: checked below
-      {"a byte cut off the end", [](std::string& b, const Written&, ExpectedEntry&) { b.pop_back(); },
+      {"a byte cut off the end",
+       [](std::string& b, const Written&, ExpectedEntry&) { b.pop_back(); },
        "終端レコードがありません"},
       {"a byte appended", [](std::string& b, const Written&, ExpectedEntry&) { b += '\0'; },
        "終端レコードがありません"},
@@ -155,10 +155,12 @@ TEST(ArchiveVerifier, DamageIsCaughtWithItsReason) {
        },
        "エントリ数が 1 ではありません (2)"},
       {"the directory offset moved",
-       [](std::string& b, const Written& w, ExpectedEntry&) { Put(b, w.end + 16, w.central - 1, 4); },
+       [](std::string& b, const Written& w, ExpectedEntry&) {
+         Put(b, w.end + 16, w.central - 1, 4);
+       },
        "中央ディレクトリの位置または大きさが不正です"},
-      {"the central signature", [](std::string& b, const Written& w,
-                                   ExpectedEntry&) { b[w.central] = 'X'; },
+      {"the central signature",
+       [](std::string& b, const Written& w, ExpectedEntry&) { b[w.central] = 'X'; },
        "中央ディレクトリレコードがありません"},
       {"a name byte in the central record",
        [](std::string& b, const Written& w, ExpectedEntry&) { b[w.central + 46] ^= 0x20; },
@@ -192,8 +194,8 @@ TEST(ArchiveVerifier, DamageIsCaughtWithItsReason) {
          Put(b, w.central + 20, Get32(b, w.central + 20) - 1, 4);
        },
        "圧縮データの長さが記録と一致しません"},
-      {"the method", [](std::string& b, const Written& w,
-                        ExpectedEntry&) { b[w.central + 10] = 0; },
+      {"the method",
+       [](std::string& b, const Written& w, ExpectedEntry&) { b[w.central + 10] = 0; },
        "圧縮方法が deflate ではありません"},
       {"the flags of the central record",
        [](std::string& b, const Written& w, ExpectedEntry&) { b[w.central + 8] |= 0x08; },

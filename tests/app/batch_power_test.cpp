@@ -11,6 +11,7 @@
 
 #include "app/batch_options.h"
 #include "app/batch_run.h"
+#include "app/progress_display.h"
 #include "batch_program.h"
 #include "platform/code_page.h"
 #include "platform/exceptions.h"
@@ -75,7 +76,10 @@ void MakeMixedFolder(const std::string& in) {
   for (int i = 0; i < 300; ++i) {
     std::size_t size = sizes[static_cast<std::size_t>(i) % sizes.size()];
     if (i % 50 == 7) size = 900000 + static_cast<std::size_t>(i) * 1000;
-    std::string name = (i % 9 == 4 ? "日本語 " : i % 13 == 0 ? "." : "file") + std::to_string(i) +
+    std::string name = (i % 9 == 4    ? "日本語 "
+                        : i % 13 == 0 ? "."
+                                      : "file") +
+                       std::to_string(i) +
                        extensions[static_cast<std::size_t>(i) % extensions.size()];
     WriteFile(in + "/" + name, MakeBytes(size, static_cast<unsigned>(i), i % 3 != 0));
   }
@@ -193,7 +197,8 @@ TEST(ParallelRun, FullFileSystemFailsLikeTheSerialRun) {
       // Before the failing file every archive is complete; behind it, only a parallel run may
       // have written some, and those are complete too.
       if (i < 2 || fs::exists(archive))
-        ExpectArchiveReadable(archive, {{folder.order[i], ReadFile(folder.in + "/" + folder.order[i])}});
+        ExpectArchiveReadable(archive,
+                              {{folder.order[i], ReadFile(folder.in + "/" + folder.order[i])}});
     }
   }
   // The same message, about the same file; only the output folder differs.
@@ -258,13 +263,14 @@ TEST(KeepGoing, FilesGoneOrReplacedAfterCollection) {
     const std::string gone = "Error opening " + dir / "in/" + order[1] + ".";
     const std::string folder_instead = "Error opening " + dir / "in/" + order[3] + ".";
     const std::string denied = "ファイルへのアクセスが拒否されました.";
-    const std::string summary = "3 個のファイルを圧縮しました。3 個のファイルは圧縮できませんでした:\n";
+    const std::string summary =
+        "3 個のファイルを圧縮しました。3 個のファイルは圧縮できませんでした:\n";
     EXPECT_TRUE(run.err.ends_with(summary + "  " + dir / "in/" + order[1] + ": " + gone + "\n" +
                                   "  " + dir / "in/" + order[3] + ": " + folder_instead + "\n" +
                                   "  " + dir / "in/" + order[4] + ": " + denied + "\n"))
         << run.err;
-    EXPECT_TRUE(run.err.starts_with("ファイル " + dir / "in/" + order[1] + " を飛ばしました: " +
-                                    gone + "\n"))
+    EXPECT_TRUE(run.err.starts_with("ファイル " + dir / "in/" + order[1] +
+                                    " を飛ばしました: " + gone + "\n"))
         << run.err;
     for (int i : {0, 2, 5})
       ExpectArchiveReadable(ArchiveOf(out, i, "_dat"), {{order[i], order[i]}});
@@ -301,7 +307,8 @@ TEST(Verify, DamageBetweenCloseAndVerificationFailsTheRun) {
     const InProcessRun run = RunInProcess(s);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "(0/2)\n");
-    EXPECT_TRUE(run.err.starts_with("書庫 " + ArchiveOf(out, 1, "_log") + " の検証に失敗しました: "))
+    EXPECT_TRUE(
+        run.err.starts_with("書庫 " + ArchiveOf(out, 1, "_log") + " の検証に失敗しました: "))
         << run.err;
 
     // With --keep-going the damaged archive is reported and removed, the others stay.
@@ -321,13 +328,41 @@ TEST(Verify, DamageBetweenCloseAndVerificationFailsTheRun) {
   EXPECT_EQ(run.out, "(0/2)\n(1/2)\n(2/2)\n圧縮が完了しました．\n");
 }
 
+TEST(TerminalRun, StatusLineInPlaceThenTheCompletionTextAlone) {
+  TempDir dir;
+  fs::create_directories(dir / "in");
+  fs::create_directories(dir / "out");
+  for (int i = 0; i < 5; ++i)
+    WriteFile(dir / ("in/日本語の長い名前のファイル" + std::to_string(i) + ".txt"),
+              MakeBytes(200000, static_cast<unsigned>(i), true));
+  BatchSettings s = Settings(dir / "in", dir / "out", 2);
+  s.terminal = true;
+  s.terminal_columns = [] { return 40; };
+  const InProcessRun run = RunInProcess(s);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  // No progress text of its own line; every redraw returns to the line's start and clears the
+  // rest of it; the completion text stands alone after the line was cleared.
+  EXPECT_EQ(run.out.find("(0/4)"), std::string::npos);
+  EXPECT_TRUE(run.out.starts_with("\r0/5 ファイル  0.0/1.0 MB  0%")) << run.out;
+  EXPECT_TRUE(run.out.ends_with("\r\x1b[K圧縮が完了しました．\n")) << run.out;
+  std::size_t at = 0;
+  while ((at = run.out.find('\r', at)) != std::string::npos) {
+    const std::size_t end = run.out.find("\x1b[K", at);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LE(DisplayWidth(run.out.substr(at + 1, end - at - 1), CodePage::kUtf8), 39);
+    at = end;
+  }
+}
+
 // What Python reads when it decodes `bytes` as CP932 (an outside decoder, not ours).
 std::string PythonCp932Decode(const std::string& path) {
   std::string text;
-  const int status = RunCommand("python3 -c \"import sys; sys.stdout.buffer.write(open(sys.argv[1], "
-                                "'rb').read().decode('cp932').encode('utf-8'))\" " +
-                                    ShellQuote(path),
-                                &text);
+  const int status = RunCommand(
+      "python3 -c \"import sys; sys.stdout.buffer.write(open(sys.argv[1], "
+      "'rb').read().decode('cp932').encode('utf-8'))\" " +
+          ShellQuote(path),
+      &text);
   EXPECT_EQ(status, 0) << text;
   return text;
 }
@@ -401,7 +436,8 @@ TEST(Cp932, UnwritableNameStopsBeforeAnythingIsWritten) {
         RunBatchProgram(Args(dir / "in", dir / "out") + " --encoding cp932 --keep-going");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "ファイル " + dir / "in/" + name + " の名前はシフト JIS (CP932) で書けません.\n");
+    EXPECT_EQ(run.err,
+              "ファイル " + dir / "in/" + name + " の名前はシフト JIS (CP932) で書けません.\n");
     EXPECT_TRUE(fs::is_empty(dir / "out"));
   }
 }
@@ -418,7 +454,8 @@ TEST(BatchOptions, OptionForms) {
   o = ParseBatchOptions({"a", "b", "-j12", "--encoding=cp932"});
   EXPECT_EQ(o.jobs, 12);
   EXPECT_EQ(o.encoding, NameEncoding::kCp932);
-  o = ParseBatchOptions({"-j", "1", "--jobs=2", "--encoding", "utf-8", "--encoding", "UTF8", "a", "b"});
+  o = ParseBatchOptions(
+      {"-j", "1", "--jobs=2", "--encoding", "utf-8", "--encoding", "UTF8", "a", "b"});
   EXPECT_EQ(o.jobs, 2);
   EXPECT_EQ(o.encoding, NameEncoding::kFileSystem);
   EXPECT_EQ(ParseBatchOptions({"a", "b"}).jobs, 0);

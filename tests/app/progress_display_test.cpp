@@ -31,9 +31,9 @@ TEST(ProgressLine, ShowsCountsShareTimesAndName) {
   EXPECT_EQ(ProgressLine(Facts(0, 3, 0, 900, 0.2, ""), 200, CodePage::kUtf8),
             "0/3 ファイル  0/900 B  0%  経過 0:00  残り --:--");
   // Hours, gigabytes, and a run of empty files measured by files instead of bytes.
-  EXPECT_EQ(ProgressLine(Facts(1, 2, 2'500'000'000, 5'000'000'000, 3725, "a"), 200,
-                         CodePage::kUtf8),
-            "1/2 ファイル  2.5/5.0 GB  50%  経過 1:02:05  残り 1:02:05  a");
+  EXPECT_EQ(
+      ProgressLine(Facts(1, 2, 2'500'000'000, 5'000'000'000, 3725, "a"), 200, CodePage::kUtf8),
+      "1/2 ファイル  2.5/5.0 GB  50%  経過 1:02:05  残り 1:02:05  a");
   EXPECT_EQ(ProgressLine(Facts(1, 4, 0, 0, 10, ""), 200, CodePage::kUtf8),
             "1/4 ファイル  0/0 B  25%  経過 0:10  残り 0:30");
 }
