@@ -3,7 +3,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "app/file_identity.h"
+#include "platform/file_identity.h"
 #include "app/job_errors.h"
 #include "platform/file_info.h"
 

@@ -168,6 +168,10 @@ void File::Close() {
   if (error_number != 0) throw EInOutError(error_number);
 }
 
+bool File::TryTruncate(uint64_t size) noexcept {
+  return IsOpen() && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+}
+
 int File::TryClose() noexcept {
   if (fd_ < 0) return 0;
   const int fd = fd_;

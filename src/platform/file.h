@@ -54,6 +54,9 @@ class File {
   // Last modification time (UTC), raises EInOutError.
   struct timespec ModificationTime() const;
 
+  // Cuts the file back (or extends it) to `size` bytes; false on failure. Never throws.
+  bool TryTruncate(uint64_t size) noexcept;
+
   // Closes the file; raises EInOutError when the close reports an error (the descriptor is
   // released either way). Closing a closed file does nothing.
   void Close();

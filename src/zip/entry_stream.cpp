@@ -5,7 +5,6 @@
 
 #include "platform/exceptions.h"
 #include "zip/crc32_fast.h"
-#include "zip/file_cut.h"
 #include "zip/zip_format.h"
 
 namespace kel {
@@ -152,7 +151,7 @@ std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const st
   try {
     s->ArchiveFile.Write(header);
   } catch (const EInOutError&) {
-    CutFileTo(s->ArchiveFile, s->HeaderOffset);
+    s->ArchiveFile.TryTruncate(s->HeaderOffset);
     throw;
   }
   s->DataStart = s->HeaderOffset + header.size();
@@ -233,7 +232,7 @@ int32_t EntryDiscard(EntryStream* stream) {
   EntryRelease(&s);
   int error_number = 0;
   File archive = File::TryOpen(s.ArchivePath, OpenMode::kReadWrite, error_number);
-  if (!archive.IsOpen() || !CutFileTo(archive, s.HeaderOffset)) return -1;
+  if (!archive.IsOpen() || !archive.TryTruncate(s.HeaderOffset)) return -1;
   return archive.TryClose() == 0 ? 0 : -1;
 }
 

@@ -11,7 +11,6 @@
 #include "platform/file_info.h"
 #include "zip/central_directory.h"
 #include "zip/entry_stream.h"
-#include "zip/file_cut.h"
 #include "zip/zip_format.h"
 
 namespace kel {
@@ -161,7 +160,7 @@ void TZipBuilder::CloseArchive() {
     WriteCentralDirectory(archive, start, archive_entries_);
   } catch (const EInOutError&) {
     // A partial directory would end up inside the archive when the close is tried again.
-    CutFileTo(archive, start);
+    archive.TryTruncate(start);
     throw;
   }
   archive.Close();
