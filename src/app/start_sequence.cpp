@@ -18,7 +18,7 @@ int RunKelvarin(int& argc, char** argv) noexcept {
     Application.Initialize(argc, argv);
     // Lets a desktop match the window to kelvarin.desktop (its icon on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("kelvarin"));
-    QApplication::setWindowIcon(IconFromPng(Form1Description().Icon));
+    Application.SetIcon(IconFromPng(Form1Description().Icon));
     Application.Title = "Kelvarin";
     Application.CreateForm(Form1);
     Application.Run();

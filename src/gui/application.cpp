@@ -82,15 +82,6 @@ void TApplication::FormCreated(TForm* form) {
 
 void TApplication::SetIcon(const QIcon& icon) { QApplication::setWindowIcon(icon); }
 
-int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-  MessageBoxRequest box;
-  box.Text = text;
-  box.Caption = caption;
-  box.Flags = flags;
-  box.Owner = QApplication::activeWindow();
-  return ShowMessageBox(box);
-}
-
 void TApplication::Run() {
   if (!main_form_ || !QApplication::instance()) return;
   // Only the main form's close ends the loop (through Terminate), not the closing of whatever

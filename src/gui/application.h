@@ -45,10 +45,6 @@ class TApplication : public TComponent {
   // QApplication.
   void SetIcon(const QIcon& icon);
 
-  // A modal message box over the active window (see ShowMessageBox); returns the button
-  // pressed (IDOK, IDCANCEL, IDYES, IDNO).
-  int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
-
   // Shows the main form and runs the event loop until the application is told to end (the main
   // form closed or Terminate). Returns at once without a main form.
   void Run();
