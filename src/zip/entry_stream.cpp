@@ -173,7 +173,8 @@ int64_t EntryWrite(EntryStream* stream, const void* buffer, uint32_t length) {
       if (s.LastError != Z_OK) break;
     }
   }
-  s.Crc = Crc32Update(s.Crc, buffer, length);
+  // zlib's crc32 gives 0 for a null buffer: an empty block must leave the CRC alone.
+  if (length != 0) s.Crc = Crc32Update(s.Crc, buffer, length);
   return static_cast<int64_t>(length) - s.ZStream.avail_in;
 }
 

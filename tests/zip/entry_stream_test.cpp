@@ -109,6 +109,23 @@ TEST_F(EntryStreamTest, EmptyNameAndNoDataGiveBareHeaderAndEmptyDeflate) {
   EXPECT_EQ(entries[0].data, "");
 }
 
+TEST_F(EntryStreamTest, EmptyWriteLeavesTheCrcAsItWas) {
+  const std::string data = test::MakeBytes(5000, 7, true);
+  auto s = EntryOpen(archive_, "6", "e.txt", kTime);
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(EntryWrite(s.get(), data.data(), static_cast<uint32_t>(data.size())), 5000);
+  const uint32_t crc = s->Crc;
+  ASSERT_NE(crc, 0u);
+  // zlib's crc32 answers a null buffer with its starting value 0, whatever it is given.
+  EXPECT_EQ(EntryWrite(s.get(), nullptr, 0), 0);
+  EXPECT_EQ(s->Crc, crc);
+  EXPECT_EQ(EntryWrite(s.get(), data.data(), 0), 0);
+  EXPECT_EQ(s->Crc, crc);
+  ASSERT_EQ(EntryClose(s.get()), 0);
+  Finish(archive_, {{"e.txt", HeaderOf(*s)}});
+  test::ExpectArchiveHolds(archive_, {{"e.txt", data}});
+}
+
 TEST_F(EntryStreamTest, ModeStringSetsLevelAndStrategy) {
   const std::string data = test::MakeBytes(60000, 3, true);
   struct Case {
