@@ -151,7 +151,7 @@ void ShowStartupError(std::exception_ptr error) noexcept {
     box.Flags = MB_OK | MB_ICONERROR | MB_TASKMODAL;
     ShowMessageBox(box);
   } catch (...) {
-    std::fputs("アプリケーション エラー\n", stderr);
+    std::fprintf(stderr, "%s\n", kStartupErrorCaption);
   }
 }
 
