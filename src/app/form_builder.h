@@ -46,7 +46,7 @@ class TSearchFileComponent : public TComponent, public TSearchFile {
 void BuildForm(TForm& form, const TFormDescription& description, const THandlerTable& handlers);
 
 // The window's font as described: the named font first, then the fallbacks of WindowFont;
-// a negative height is the character height in pixels.
+// the height, whatever its sign, is the character height in pixels.
 QFont DescribedFont(const TFontDescription& font);
 
 // The icon in PNG bytes. Raises EInvalidGraphic("アイコンを読み込めません") when they are no

@@ -43,7 +43,7 @@ enum class TColor { clBtnFace };
 
 struct TFontDescription {
   std::string_view Name = {};
-  int Height = -12;  // negative: character height in pixels; positive: cell height
+  int Height = -12;  // character height in pixels; the sign is not looked at
 };
 
 struct TFormDescription {
