@@ -11,8 +11,8 @@
 
 #include "app/archive_verifier.h"
 #include "app/cp932_names.h"
-#include "platform/file_identity.h"
 #include "platform/code_page.h"
+#include "platform/file_identity.h"
 #include "platform/file_info.h"
 #include "platform/string_list.h"
 

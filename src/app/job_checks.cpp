@@ -3,8 +3,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include "platform/file_identity.h"
 #include "app/job_errors.h"
+#include "platform/file_identity.h"
 #include "platform/file_info.h"
 
 namespace kel {

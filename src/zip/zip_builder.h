@@ -59,8 +59,8 @@ class TPkHeader {
 // How entry names are stored.
 enum class NameEncoding {
   kFileSystem,  // the file system's bytes; UTF-8 names with high bytes get the UTF-8 marks
-  kCp932,  // UTF-8 file names converted to Microsoft code page 932, no UTF-8 marks (code 6 if
-           // a name has no CP932 form)
+  kCp932,       // UTF-8 file names converted to Microsoft code page 932, no UTF-8 marks (code 6 if
+                // a name has no CP932 form)
 };
 
 class TZipBuilder {
