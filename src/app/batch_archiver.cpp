@@ -15,6 +15,7 @@
 #include "platform/file_identity.h"
 #include "platform/file_info.h"
 #include "platform/string_list.h"
+#include "zip/entry_stream.h"
 
 namespace kel {
 
@@ -129,11 +130,11 @@ namespace {
 ExpectedEntry ExpectedFor(const PassFile& file, const ArchiverSettings& settings) {
   ExpectedEntry expected;
   expected.name = settings.syntax.ExtractFileName(file.source_path);
-  expected.flags = 0x0002;
+  expected.flags = kFlagMaximumCompression;
   if (settings.encoding == NameEncoding::kCp932) {
     expected.name = Cp932Name(expected.name).value_or(expected.name);
   } else if (settings.syntax.code_page == CodePage::kUtf8 && HasHighBytes(expected.name)) {
-    expected.flags |= 0x0800;
+    expected.flags |= kFlagUtf8Name;
   }
   const auto status = QueryFileStatus(file.source_path);
   // "The size of the source file cannot be read."
