@@ -166,6 +166,10 @@ TEST_F(ZipBuilderTest, WithoutAnOpenArchiveNothingHappens) {
   builder_.AddFileToArchive(path);
   builder_.CloseArchive();
   const std::string closed = ReadFile(archive_);
+  // Closing forgets the archive and its entries but not the base directory.
+  EXPECT_EQ(builder_.ArchiveName(), "");
+  EXPECT_TRUE(builder_.ArchiveEntries().empty());
+  EXPECT_EQ(builder_.ArchiveBaseDir(), Base());
   builder_.AddFileToArchive(path);
   builder_.CloseArchive();
   EXPECT_EQ(ReadFile(archive_), closed);
