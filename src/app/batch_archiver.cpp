@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/archive_step.h"
 #include "app/archive_verifier.h"
 #include "app/cp932_names.h"
 #include "platform/code_page.h"
@@ -151,10 +152,9 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
   Outcome outcome;
   std::optional<FileIdentity> created;
   try {
-    builder.OpenArchive(file.archive_path, file.base_dir);
-    if (settings_.keep_going) created = QueryFileIdentity(file.archive_path);
-    builder.AddFileToArchive(file.source_path);
-    builder.CloseArchive();
+    ArchiveFile(builder, file.archive_path, file.source_path, file.base_dir, [&] {
+      if (settings_.keep_going) created = QueryFileIdentity(file.archive_path);
+    });
     if (settings_.after_close) settings_.after_close(index, file.archive_path);
     if (settings_.verify) VerifyArchive(file.archive_path, ExpectedFor(file, settings_));
   } catch (const EAbort&) {

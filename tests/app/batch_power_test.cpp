@@ -424,8 +424,8 @@ TEST(Cp932, WaveDashTakesMicrosoftsByte) {
 }
 
 TEST(Cp932, UnwritableNameStopsBeforeAnythingIsWritten) {
-  for (const std::string name : std::vector<std::string>{"smile😀.txt", "price€.txt", "yen¥.txt",
-                                                         "back\\slash.txt", "broken\xff.txt"}) {
+  for (const std::string& name : std::vector<std::string>{"smile😀.txt", "price€.txt", "yen¥.txt",
+                                                          "back\\slash.txt", "broken\xff.txt"}) {
     SCOPED_TRACE(name);
     TempDir dir;
     fs::create_directories(dir / "in");
