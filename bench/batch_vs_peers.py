@@ -26,7 +26,7 @@ Prints each contender's median seconds, MB/s of input, its time relative to kelv
 with all cores (above 1: slower than kelvarin-batch), and the output size; then the targets.
 Not a test: nothing fails. A full run takes about four minutes on two cores.
 
-usage: python3 bench/batch_vs_peers.py [--program build/src/app/kelvarin-batch]
+usage: python3 bench/batch_vs_peers.py [--program build/src/batch/kelvarin-batch]
                                        [--runs 3] [--work DIR] [--keep DIR] [--skip-memory]
 """
 
@@ -283,7 +283,7 @@ def peak_memory(program, work):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--program", default="build/src/app/kelvarin-batch")
+    parser.add_argument("--program", default="build/src/batch/kelvarin-batch")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--keep", help="work in this folder and keep the corpora")
     parser.add_argument("--work", help="make the temporary work folder in this folder")

@@ -12,5 +12,5 @@ rm -rf "$work"
 mkdir -p "$work/samples" "$work/out"
 cp -a samples/. "$work/samples/"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
-  "$build/tests/app/window_screenshot" "$work/samples/" "$work/out/" docs/screenshot.png
+  "$build/tests/window/window_screenshot" "$work/samples/" "$work/out/" docs/screenshot.png
 rm -rf "$work"

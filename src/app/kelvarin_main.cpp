@@ -1,4 +1,0 @@
-// kelvarin: the desktop program. It takes no arguments of its own.
-#include "app/start_sequence.h"
-
-int main(int argc, char** argv) { return kel::RunKelvarin(argc, argv); }

@@ -1,0 +1,158 @@
+#include "batch/batch_options.h"
+
+#include <charconv>
+#include <optional>
+#include <thread>
+
+#ifndef KELVARIN_VERSION
+#define KELVARIN_VERSION "1.0.0"
+#endif
+
+namespace kel {
+
+namespace {
+
+std::optional<int> ParseJobs(const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || at != end || value < 1 || value > kMaxJobs) return std::nullopt;
+  return value;
+}
+
+std::optional<NameEncoding> ParseEncoding(const std::string& text) {
+  std::string lower;
+  for (char c : text) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (lower == "utf-8" || lower == "utf8") return NameEncoding::kFileSystem;
+  // Only Microsoft's table: "shift_jis" maps a few characters (the wave dash among them) to
+  // other bytes than Windows does, so it is not taken as a synonym.
+  if (lower == "cp932") return NameEncoding::kCp932;
+  return std::nullopt;
+}
+
+// Splits "--name=value" into name and value; other arguments stay whole.
+std::pair<std::string, std::optional<std::string>> SplitJoinedValue(const std::string& arg) {
+  if (arg.starts_with("--")) {
+    const std::size_t eq = arg.find('=');
+    if (eq != std::string::npos) return {arg.substr(0, eq), arg.substr(eq + 1)};
+  } else if (arg.starts_with("-j") && arg.size() > 2) {
+    return {"-j", arg.substr(2)};
+  }
+  return {arg, std::nullopt};
+}
+
+// Applies one option; false (with options.error set) when it is unknown or its value is bad.
+// `next` yields the following argument for an option whose value is not joined to it.
+template <typename Next>
+bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
+  const auto [name, joined] = SplitJoinedValue(arg);
+  const bool takes_value = name == "--jobs" || name == "-j" || name == "--encoding";
+  if (!takes_value) {
+    if (joined) {
+      options.error = "option " + name + " takes no value";
+      return false;
+    }
+    if (name == "--verify") {
+      options.verify = true;
+    } else if (name == "--keep-going") {
+      options.keep_going = true;
+    } else {
+      options.error = "unknown option " + arg;
+      return false;
+    }
+    return true;
+  }
+  const std::optional<std::string> value = joined ? joined : next();
+  if (!value) {
+    options.error = "option " + name + " needs a value";
+    return false;
+  }
+  if (name == "--encoding") {
+    const auto encoding = ParseEncoding(*value);
+    if (!encoding) {
+      options.error = "unknown encoding " + *value + " (utf-8 or cp932)";
+      return false;
+    }
+    options.encoding = *encoding;
+    return true;
+  }
+  const auto jobs = ParseJobs(*value);
+  if (!jobs) {
+    options.error = "bad number of jobs " + *value + " (1 to " + std::to_string(kMaxJobs) + ")";
+    return false;
+  }
+  options.jobs = *jobs;
+  return true;
+}
+
+}  // namespace
+
+BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
+  BatchOptions options;
+  std::vector<std::string> operands;
+  bool options_ended = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg.size() < 2 || arg[0] != '-') {
+      operands.push_back(arg);
+    } else if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.action = BatchOptions::Action::kHelp;
+      return options;
+    } else if (arg == "--version") {
+      options.action = BatchOptions::Action::kVersion;
+      return options;
+    } else {
+      auto next = [&]() -> std::optional<std::string> {
+        if (i + 1 >= args.size()) return std::nullopt;
+        return args[++i];
+      };
+      if (!ApplyOption(arg, options, next)) return options;
+    }
+  }
+  if (operands.size() != 2) {
+    options.error = operands.size() < 2 ? "missing folder" : "too many arguments";
+    return options;
+  }
+  options.action = BatchOptions::Action::kRun;
+  options.source = operands[0];
+  options.output = operands[1];
+  return options;
+}
+
+int EffectiveJobs(int requested) {
+  if (requested > 0) return requested;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+std::string BatchUsage() { return "usage: kelvarin-batch SOURCE OUTPUT [OPTION]...\n"; }
+
+std::string BatchHelp() {
+  return BatchUsage() +
+         "\n"
+         "Compresses every file directly inside the folder SOURCE into a Zip archive of its own\n"
+         "in the folder OUTPUT (0000docx.zip, 0001___c.zip, ...) and writes OUTPUT/files.txt,\n"
+         "which maps each archive name to the file's base name. Sub-folders are not entered.\n"
+         "Both folders must exist. Progress goes to standard output: one line per archive, or\n"
+         "on a terminal one line updated in place.\n"
+         "\n"
+         "  -j, --jobs N       compress N files at once (default: one per core); archives\n"
+         "                     and files.txt are the same whatever N is; 1 works file by file\n"
+         "      --verify       read every archive back after writing it (headers, name,\n"
+         "                     CRC-32, sizes) and fail at the first that does not match\n"
+         "      --keep-going   report a file that cannot be archived, remove its incomplete\n"
+         "                     archive and go on; a summary follows at the end\n"
+         "      --encoding E   entry names and files.txt in E: utf-8 (default) or cp932\n"
+         "                     (Shift-JIS as Japanese Windows writes it, no UTF-8 marks)\n"
+         "  -h, --help         show this text and exit\n"
+         "      --version      show the version and exit\n"
+         "\n"
+         "Exit status: 0 done, 1 the job failed or a file was skipped (message on standard\n"
+         "error), 2 bad usage.\n";
+}
+
+std::string BatchVersion() { return "kelvarin-batch " KELVARIN_VERSION "\n"; }
+
+}  // namespace kel

@@ -1,0 +1,207 @@
+#include "batch/batch_run.h"
+
+#include <memory>
+#include <ostream>
+
+#include "batch/batch_archiver.h"
+#include "batch/progress_display.h"
+#include "job/batch_job.h"
+#include "job/folder_field.h"
+#include "platform/code_page.h"
+#include "platform/error_text.h"
+#include "platform/exceptions.h"
+#include "platform/file_info.h"
+#include "search/search_file.h"
+
+namespace kel {
+
+namespace {
+
+class FixedField : public FolderField {
+ public:
+  explicit FixedField(std::string text) : text_(std::move(text)) {}
+  std::string Text() const override { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// Nothing else waits for the event loop here, so an armed timer's tick is due at once; the
+// driver below runs it as soon as the handler that armed it has returned.
+class ImmediateTimer : public JobTimer {
+ public:
+  int Interval() const override { return interval_; }
+  void SetInterval(int milliseconds) override { interval_ = milliseconds; }
+
+ private:
+  int interval_ = 0;
+};
+
+class NoMessages : public MessagePump {
+ public:
+  void ProcessMessages() override {}
+};
+
+// The window's close handler runs however the run ends.
+class CloseOnExit {
+ public:
+  explicit CloseOnExit(BatchJob& job) : job_(job) {}
+  ~CloseOnExit() { job_.FormClose(); }
+  CloseOnExit(const CloseOnExit&) = delete;
+  CloseOnExit& operator=(const CloseOnExit&) = delete;
+
+ private:
+  BatchJob& job_;
+};
+
+std::string ErrorText(const std::string& message) {
+  return MessageWithPeriod(message, SystemCodePage());
+}
+
+ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& syntax) {
+  ArchiverSettings a;
+  a.jobs = s.jobs;
+  a.verify = s.verify;
+  a.keep_going = s.keep_going;
+  a.encoding = s.encoding;
+  a.syntax = syntax;
+  a.after_close = s.after_close;
+  return a;
+}
+
+// The source bytes of the collected files, for the display's byte count.
+uint64_t CollectedBytes(const JobState& state) {
+  uint64_t total = 0;
+  for (const std::string& source : state.SourceFiles->Items())
+    if (const auto status = QueryFileStatus(source)) total += status->size;
+  return total;
+}
+
+// "N files were archived; M could not be:" and a line per skipped file.
+void PrintSummary(const BatchArchiver& archiver, std::ostream& err) {
+  const auto& skipped = archiver.Skipped();
+  err << archiver.Archived() << " 個のファイルを圧縮しました";
+  if (skipped.empty()) {
+    err << "。圧縮できなかったファイルはありません\n";
+  } else {
+    err << "。" << skipped.size() << " 個のファイルは圧縮できませんでした:\n";
+    for (const SkippedFile& file : skipped)
+      err << "  " << file.source_path << ": " << ErrorText(file.message) << '\n';
+  }
+  err << std::flush;
+}
+
+// The status display: the terminal's status line, or a line per status text.
+class Display {
+ public:
+  Display(const BatchSettings& settings, std::ostream& out, const BatchArchiver& archiver,
+          const JobState& state, const PathSyntax& syntax) {
+    if (!settings.terminal) {
+      lines_ = std::make_unique<LinePanel>(out);
+      return;
+    }
+    auto facts = [&archiver, &state, this, syntax] {
+      const PassCounters& c = archiver.Counters();
+      ProgressFacts f;
+      f.files = state.FileCount;
+      f.files_done = c.files_done.load();
+      f.bytes = total_bytes_;
+      f.bytes_done = c.bytes_done.load();
+      const int32_t current = c.current.load();
+      if (current >= 0 && current < state.FileCount && state.SourceFiles)
+        f.current_name = syntax.ExtractFileName((*state.SourceFiles)[current]);
+      return f;
+    };
+    terminal_ =
+        std::make_unique<TerminalPanel>(out, facts, settings.terminal_columns, syntax.code_page);
+  }
+
+  StatusPanel& Panel() { return terminal_ ? static_cast<StatusPanel&>(*terminal_) : *lines_; }
+
+  // Once the files are collected: the terminal's line starts counting `state`'s bytes.
+  void Start(const JobState& state) {
+    if (!terminal_) return;
+    total_bytes_ = CollectedBytes(state);
+    terminal_->Start();
+  }
+
+  void Tick() {
+    if (terminal_) terminal_->Tick();
+    if (lines_) lines_->Tick();
+  }
+
+  // Before anything goes to stderr: the status line off the terminal, or the waiting progress
+  // lines out, so that a log of both streams keeps their order.
+  void BeforeError() {
+    if (terminal_) terminal_->Clear();
+    if (lines_) lines_->Flush();
+  }
+
+ private:
+  std::unique_ptr<TerminalPanel> terminal_;
+  std::unique_ptr<LinePanel> lines_;
+  uint64_t total_bytes_ = 0;
+};
+
+}  // namespace
+
+int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err) {
+  for (const std::string& folder : {settings.source, settings.output}) {
+    if (!DirectoryExists(folder)) {
+      // "Folder X not found."
+      err << ErrorText("フォルダ " + folder + " が見つかりません") << '\n' << std::flush;
+      return 1;
+    }
+  }
+  const PathSyntax syntax = PathSyntax::Native();
+  if (settings.encoding == NameEncoding::kCp932 && syntax.code_page != CodePage::kUtf8) {
+    // "CP932 names need a UTF-8 locale."
+    err << ErrorText("CP932 の名前は UTF-8 のロケールでのみ書けます") << '\n' << std::flush;
+    return 1;
+  }
+  BatchArchiver archiver(ArchiverSettingsOf(settings, syntax));
+  JobState state;
+  Display display(settings, out, archiver, state, syntax);
+  archiver.OnTick = [&display] { display.Tick(); };
+  archiver.OnSkip = [&display, &err](const SkippedFile& file) {
+    display.BeforeError();
+    // "File X was skipped: <reason>"
+    err << "ファイル " << file.source_path << " を飛ばしました: " << ErrorText(file.message) << '\n'
+        << std::flush;
+  };
+
+  FixedField edit1(FolderFieldText(settings.source, syntax));
+  FixedField edit2(FolderFieldText(settings.output, syntax));
+  ImmediateTimer timer;
+  NoMessages messages;
+  TSearchFile search(syntax);
+  BatchJob job(state, JobControls{edit1, edit2, display.Panel(), timer, messages, search}, syntax);
+  job.SetArchiver(&archiver);
+  search.OnFind = [&job](TSearchFile& sender, const std::string& name, const TSearchFileData& data,
+                         bool& go_on) { job.SearchFile1Find(sender, name, data, go_on); };
+
+  job.FormCreate();
+  CloseOnExit close(job);
+  try {
+    job.Button1Click();
+    if (settings.after_collection) settings.after_collection();
+    display.Start(state);
+    while (timer.Interval() > 0) job.Timer1Timer();
+  } catch (const EAbort&) {
+    display.BeforeError();
+    return 1;
+  } catch (const Exception& e) {
+    display.BeforeError();
+    err << ErrorText(e.Message()) << '\n' << std::flush;
+    return 1;
+  } catch (const std::exception& e) {
+    display.BeforeError();
+    err << ErrorText(e.what()) << '\n' << std::flush;
+    return 1;
+  }
+  display.BeforeError();
+  if (settings.keep_going) PrintSummary(archiver, err);
+  return archiver.Skipped().empty() ? 0 : 1;
+}
+
+}  // namespace kel

@@ -1,0 +1,39 @@
+// The job without a window: the start action and the pass of the window's handlers, driven
+// once for two folders given on the command line.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+#include "platform/path_syntax.h"
+#include "zip/zip_builder.h"
+
+namespace kel {
+
+struct BatchSettings {
+  std::string source;  // the folders as given on the command line
+  std::string output;
+  int jobs = 1;             // files compressed at once; 1 = the window's file-by-file pass
+  bool verify = false;      // read every archive back after closing it
+  bool keep_going = false;  // skip files that cannot be archived, summary at the end
+  NameEncoding encoding = NameEncoding::kFileSystem;
+  // `out` is a terminal: one status line rewritten in place instead of a line per text.
+  bool terminal = false;
+  std::function<int()> terminal_columns = [] { return 80; };
+
+  // Test seams. after_collection runs once the start action has collected the files, before
+  // the pass; after_close as ArchiverSettings::after_close.
+  std::function<void()> after_collection;
+  std::function<void(int32_t index, const std::string& archive_path)> after_close;
+};
+
+// Archives every file of the folder `settings.source` into the folder `settings.output`,
+// through the same BatchJob the window uses: the status texts on `out` (on a line each, or the
+// terminal's status line; the completion text last), a failure as the error display's text on
+// `err`, files skipped under keep_going on `err` as they come and a summary at the end. Both
+// folders must exist. Returns the exit status: 0 done, 1 failed or a file skipped.
+int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err);
+
+}  // namespace kel

@@ -1,0 +1,130 @@
+#include "job/batch_job.h"
+
+#include <vector>
+
+#include "job/archive_naming.h"
+#include "job/archive_step.h"
+#include "job/job_checks.h"
+#include "job/job_errors.h"
+#include "platform/file_info.h"
+#include "search/search_file.h"
+#include "zip/zip_builder.h"
+
+namespace kel {
+
+namespace {
+constexpr const char* kIndexFileName = "files.txt";
+}  // namespace
+
+// Marks a pass as running for its lifetime; a close that arrived meanwhile releases the lists
+// only here, once nothing walks them any more.
+class BatchJob::PassScope {
+ public:
+  explicit PassScope(BatchJob& job) : job_(job) { job_.pass_running_ = true; }
+  ~PassScope() {
+    job_.pass_running_ = false;
+    if (job_.close_requested_) job_.state_.Release();
+  }
+  PassScope(const PassScope&) = delete;
+  PassScope& operator=(const PassScope&) = delete;
+
+ private:
+  BatchJob& job_;
+};
+
+BatchJob::BatchJob(JobState& state, JobControls controls, PathSyntax syntax)
+    : state_(state), controls_(controls), syntax_(syntax) {}
+
+void BatchJob::FormCreate() {
+  close_requested_ = false;
+  state_.Create();
+}
+
+void BatchJob::FormClose() {
+  if (pass_running_) {
+    close_requested_ = true;
+    return;
+  }
+  state_.Release();
+}
+
+void BatchJob::Button1Click() {
+  if (pass_running_) throw EJobBusy();
+  if (!state_.Exists()) return;
+  state_.Clear();
+  controls_.Panel1.SetText("");
+  controls_.SearchFile1.Directory = controls_.Edit1.Text();
+  controls_.SearchFile1.Execute();
+  CheckArchivePathsDistinct(state_);
+  controls_.Timer1.SetInterval(kTimerPeriod);
+}
+
+void BatchJob::SearchFile1Find(TSearchFile&, const std::string& Name, const TSearchFileData& Data,
+                               bool&) {
+  if (Data.IsDirectory) return;
+  // Opening a FIFO would hang the pass and a device can be endless.
+  if (!IsRegularFile(Name)) return;
+  const std::string file_name = syntax_.ExtractFileName(Name);
+  const ArchiveName name = MakeArchiveName(state_.FileCount, file_name, syntax_);
+  state_.ListingLines->Add(IndexLine(name, file_name, syntax_));
+  state_.ArchivePaths->Add(controls_.Edit2.Text() + name.disk);
+  state_.SourceFiles->Add(Name);
+  ++state_.FileCount;
+}
+
+void BatchJob::Timer1Timer() {
+  controls_.Timer1.SetInterval(0);
+  if (!state_.Exists() || pass_running_) return;
+  if (controls_.SearchFile1.Busy()) {
+    controls_.Timer1.SetInterval(kTimerPeriod);
+    return;
+  }
+  PassScope scope(*this);
+  RunPass();
+}
+
+void BatchJob::RunPass() {
+  state_.ListingLines->Sort();
+  const std::string index_path = controls_.Edit2.Text() + kIndexFileName;
+  std::vector<std::string> targets = state_.ArchivePaths->Items();
+  targets.push_back(index_path);
+  CheckSourcesUntouched(*state_.SourceFiles, targets);
+  if (archiver_ != nullptr) {
+    RunPassThrough(*archiver_, index_path);
+    return;
+  }
+  state_.ListingLines->SaveToFile(index_path);
+
+  TZipBuilder& builder = DefaultZipBuilder();
+  const int32_t count = state_.FileCount;
+  for (int32_t i = 0; i < count; ++i) {
+    const std::string& source = (*state_.SourceFiles)[i];
+    current_source_dir_ = syntax_.ExtractFilePath(source);
+    ArchiveFile(builder, (*state_.ArchivePaths)[i], source, current_source_dir_);
+    controls_.Panel1.SetText(ProgressText(i, state_.FileCount));
+    controls_.Application.ProcessMessages();
+    if (close_requested_) return;
+  }
+  controls_.Panel1.SetText(kCompletionText);
+}
+
+void BatchJob::RunPassThrough(PassArchiver& archiver, const std::string& index_path) {
+  std::vector<PassFile> files;
+  files.reserve(static_cast<std::size_t>(state_.FileCount));
+  for (int32_t i = 0; i < state_.FileCount; ++i) {
+    const std::string& source = (*state_.SourceFiles)[i];
+    files.push_back({(*state_.ArchivePaths)[i], source, syntax_.ExtractFilePath(source)});
+  }
+  archiver.CheckBeforeWriting(files);
+  archiver.SaveIndex(*state_.ListingLines, index_path);
+  archiver.ArchiveFiles(files, [this, &files](int32_t i) {
+    current_source_dir_ = files[static_cast<std::size_t>(i)].base_dir;
+    controls_.Panel1.SetText(ProgressText(i, state_.FileCount));
+    controls_.Application.ProcessMessages();
+    return !close_requested_;
+  });
+  if (close_requested_) return;
+  controls_.Panel1.SetText(kCompletionText);
+}
+
+}  // namespace kel

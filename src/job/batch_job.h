@@ -1,0 +1,89 @@
+// The batch job's handlers: the start action that collects the source folder's files, the
+// per-entry handler that names them, and the archiving pass that the timer's tick runs. The
+// window binds them to its events; the batch front end drives them the same way.
+//
+// Input during a pass: the pass calls the host's message step between files, so the start
+// action and the close handler can run nested inside it. The start action is refused then
+// (EJobBusy) and the lists stay as the pass needs them. Closing ends the pass after the file in
+// hand, and the lists are released once the pass has returned.
+#pragma once
+
+#include <string>
+
+#include "job/job_host.h"
+#include "job/job_state.h"
+#include "job/pass_archiver.h"
+#include "platform/path_syntax.h"
+
+namespace kel {
+
+class TSearchFile;
+struct TSearchFileData;
+
+class BatchJob {
+ public:
+  // The period at which the start action arms the timer, in milliseconds.
+  static constexpr int kTimerPeriod = 100;
+
+  // `state` and the objects `controls` refers to must outlive the job. `syntax` splits paths
+  // and gives the code page of names.
+  BatchJob(JobState& state, JobControls controls, PathSyntax syntax = PathSyntax::Native());
+  BatchJob(const BatchJob&) = delete;
+  BatchJob& operator=(const BatchJob&) = delete;
+
+  // Window creation: creates the three lists.
+  void FormCreate();
+  // Window close: releases the three lists, or, during a pass, asks the pass to end after the
+  // current file and leaves the release to it.
+  void FormClose();
+
+  // The start action: empties the state, clears the panel, searches the folder in Edit1 (the
+  // text unchanged) and arms the timer. Raises EJobBusy during a pass, ENameClash when two
+  // files would share an archive path (timer not armed, state as collected); exceptions of the
+  // search and the timer pass through. Does nothing once the lists are released.
+  void Button1Click();
+
+  // OnFind of SearchFile1: every regular file (also through a link) gets the next number, its
+  // index line, archive path and source path. Directories and other entries (FIFOs, sockets,
+  // devices, dangling links) are passed over. Continue is left as it is. Raises nothing of its
+  // own.
+  void SearchFile1Find(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
+                       bool& Continue);
+
+  // The archiving pass, run by the timer's tick: stops the timer; re-arms it and returns while
+  // the search is busy; otherwise saves the sorted index as Edit2 + "files.txt" and archives
+  // every collected file in collection order through the default zip builder (or the archiver
+  // set by SetArchiver), showing ProgressText after each and kCompletionText at the end.
+  // Raises ESourceOverwrite (nothing written) when a source file would be written over,
+  // EFCreateError/EWriteError from the index (no archive written), and whatever the builder
+  // raises (earlier archives complete; later ones not written, except those an archiver had
+  // already begun). Does nothing once the lists are released.
+  void Timer1Timer();
+
+  // Lets `archiver` write the index and the archives of later passes instead of the default
+  // builder (nullptr: the window's file-by-file pass). The sort, the overwrite checks, the
+  // progress texts, the message step and the completion text stay the pass's own; the
+  // progress text of file i follows as soon as files 0..i are done. `archiver` must outlive
+  // the passes it runs.
+  void SetArchiver(PassArchiver* archiver) { archiver_ = archiver; }
+
+  // The directory part of the file being archived (or last archived).
+  const std::string& CurrentSourceDir() const { return current_source_dir_; }
+  bool PassRunning() const { return pass_running_; }
+  JobState& State() const { return state_; }
+
+ private:
+  class PassScope;
+  void RunPass();
+  void RunPassThrough(PassArchiver& archiver, const std::string& index_path);
+
+  JobState& state_;
+  JobControls controls_;
+  PathSyntax syntax_;
+  std::string current_source_dir_;
+  bool pass_running_ = false;
+  bool close_requested_ = false;
+  PassArchiver* archiver_ = nullptr;
+};
+
+}  // namespace kel

@@ -1,0 +1,69 @@
+#include "job/job_checks.h"
+
+#include <optional>
+#include <unordered_map>
+
+#include "job/job_errors.h"
+#include "platform/file_identity.h"
+#include "platform/file_info.h"
+
+namespace kel {
+
+void CheckArchivePathsDistinct(const JobState& state) {
+  const TStringList& paths = *state.ArchivePaths;
+  std::unordered_map<std::string, std::size_t> first_use;
+  first_use.reserve(paths.Count());
+  for (std::size_t i = 0; i < paths.Count(); ++i) {
+    auto [it, inserted] = first_use.emplace(paths[i], i);
+    if (!inserted)
+      throw ENameClash((*state.SourceFiles)[it->second], (*state.SourceFiles)[i], paths[i]);
+  }
+}
+
+namespace {
+
+// ExpandFileName with the current directory looked up once for all paths.
+class PathExpander {
+ public:
+  PathExpander() : current_dir_(ExpandFileName("./")) {}
+  std::string operator()(const std::string& path) const {
+    if (path.empty() || path.front() == '/') return ExpandFileName(path);
+    return ExpandFileName(current_dir_ + path);
+  }
+
+ private:
+  std::string current_dir_;
+};
+
+}  // namespace
+
+void CheckSourcesUntouched(const TStringList& sources, const std::vector<std::string>& targets) {
+  const PathExpander expand;
+  std::unordered_map<std::string, std::size_t> by_path;
+  by_path.reserve(sources.Count());
+  for (std::size_t i = 0; i < sources.Count(); ++i) by_path.emplace(expand(sources[i]), i);
+  // Only targets that exist can be a source under another name; in a fresh output folder none
+  // does, and the sources need not be looked up at all.
+  std::vector<std::optional<FileIdentity>> target_ids;
+  target_ids.reserve(targets.size());
+  bool any_exists = false;
+  for (const std::string& target : targets) {
+    target_ids.push_back(QueryFileIdentity(target));
+    any_exists = any_exists || target_ids.back().has_value();
+  }
+  std::unordered_map<FileIdentity, std::size_t, FileIdentityHash> by_identity;
+  if (any_exists) {
+    for (std::size_t i = 0; i < sources.Count(); ++i)
+      if (auto id = QueryFileIdentity(sources[i])) by_identity.emplace(*id, i);
+  }
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    const std::string& target = targets[t];
+    auto same_path = by_path.find(expand(target));
+    if (same_path != by_path.end()) throw ESourceOverwrite(sources[same_path->second], target);
+    if (!target_ids[t]) continue;
+    auto same_file = by_identity.find(*target_ids[t]);
+    if (same_file != by_identity.end()) throw ESourceOverwrite(sources[same_file->second], target);
+  }
+}
+
+}  // namespace kel

@@ -1,0 +1,21 @@
+// Guards that stop a run before it could destroy what it is about to archive.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "job/job_state.h"
+
+namespace kel {
+
+// Raises ENameClash naming the first two collected files whose archive paths are equal (only
+// possible past 10,000 files, where the sequence field repeats). Requires state.Exists().
+void CheckArchivePathsDistinct(const JobState& state);
+
+// Raises ESourceOverwrite when one of `targets` (the paths the pass will write) is one of the
+// `sources`: the same path once both are expanded to full paths, or the same file on disk
+// (same device and inode) when both exist. Also raises EInOutError(3) for a path too long to
+// expand.
+void CheckSourcesUntouched(const TStringList& sources, const std::vector<std::string>& targets);
+
+}  // namespace kel

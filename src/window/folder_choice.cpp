@@ -1,0 +1,23 @@
+#include "window/folder_choice.h"
+
+#include "browse/folder_browser.h"
+#include "gui/std_controls.h"
+#include "platform/file_info.h"
+
+namespace kel {
+
+std::optional<std::string> ChosenFolderFieldText(const std::string& folder,
+                                                 const PathSyntax& syntax) {
+  if (folder.empty() || !DirectoryExists(folder)) return std::nullopt;
+  if (syntax.EndsWithSeparator(folder)) return folder;
+  return folder + syntax.Separator();
+}
+
+void ChooseFolderInto(TFolderBrowser& browser, TEdit& field, const PathSyntax& syntax) {
+  if (!browser.Execute()) return;
+  if (std::optional<std::string> text = ChosenFolderFieldText(browser.Folder, syntax)) {
+    field.SetText(*text);
+  }
+}
+
+}  // namespace kel

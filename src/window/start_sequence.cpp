@@ -1,0 +1,28 @@
+#include "window/start_sequence.h"
+
+#include <QApplication>
+#include <clocale>
+
+#include "window/form_builder.h"
+#include "window/form_description.h"
+#include "window/main_form.h"
+#include "gui/application.h"
+
+namespace kel {
+
+int RunKelvarin(int& argc, char** argv) noexcept {
+  // Names and texts are bytes in the user's code page.
+  std::setlocale(LC_ALL, "");
+  // The JPEG picture kind is registered by the picture registry itself (gui/graphics.cpp).
+  return RunStartSequence([&] {
+    Application.Initialize(argc, argv);
+    // Lets a desktop match the window to kelvarin.desktop (its icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kelvarin"));
+    Application.SetIcon(IconFromPng(Form1Description().Icon));
+    Application.Title = "Kelvarin";
+    Application.CreateForm(Form1);
+    Application.Run();
+  });
+}
+
+}  // namespace kel

@@ -1,0 +1,245 @@
+// Whole runs through the window: folders typed into the fields, the start button clicked, the
+// pass run by the timer; failures shown by the error display; input while a pass runs; and the
+// program's start sequence from start to close.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <QTimer>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "job/archive_step.h"
+#include "job/batch_job.h"
+#include "job/job_state.h"
+#include "window/start_sequence.h"
+#include "window/window_fixture.h"
+#include "gui/std_controls.h"
+#include "gui/timer.h"
+#include "support/temp_dir.h"
+#include "support/zip_readers.h"
+
+namespace kel {
+namespace {
+
+using test::MakeBytes;
+using test::ReadFile;
+using test::TempDir;
+using test::WaitUntil;
+using test::WindowTest;
+using test::WriteFile;
+
+struct IndexLine {
+  std::string archive;  // disk form
+  std::string base;
+};
+
+// The lines of files.txt in file order; each must end in CR LF.
+std::vector<IndexLine> ReadIndex(const std::string& path) {
+  std::vector<IndexLine> lines;
+  const std::string text = ReadFile(path);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "line without CR LF in " << path;
+      break;
+    }
+    const std::string line = text.substr(pos, end - pos);
+    const std::size_t tab = line.find('\t');
+    EXPECT_EQ(tab, 12u) << line;
+    std::string archive = line.substr(0, 12);
+    for (char& c : archive) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    lines.push_back({archive, tab == std::string::npos ? "" : line.substr(tab + 1)});
+    pos = end + 2;
+  }
+  return lines;
+}
+
+class WindowRunTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    ShowWindow();
+  }
+
+  // Types both folders into the fields and clicks "圧縮実行".
+  void TypeFoldersAndStart(const std::string& source, const std::string& output) {
+    for (auto [edit, text] : {std::pair{Form1->Edit1, source}, std::pair{Form1->Edit2, output}}) {
+      edit->SetFocus();
+      QTest::keyClicks(edit->Handle(), QString::fromStdString(text));
+    }
+    QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
+  }
+
+  bool WaitForCompletion() {
+    return WaitUntil([] { return Form1->Panel1->Caption() == kCompletionText; });
+  }
+
+  // `count` files f00.bin, f01.bin, ... of incompressible bytes, so that a pass takes a while.
+  std::map<std::string, std::string> MakeSlowSource(int count) {
+    std::map<std::string, std::string> files;
+    for (int i = 0; i < count; ++i) {
+      const std::string name = std::string("f") + char('0' + i / 10) + char('0' + i % 10) + ".bin";
+      files[name] = MakeBytes(400 * 1024, static_cast<unsigned>(i), /*text=*/false);
+      WriteFile(source / name, files[name]);
+    }
+    return files;
+  }
+
+  // Runs `action` once, the first time the event loop turns inside a running pass.
+  void DuringPass(std::function<void()> action) {
+    auto* poll = new QTimer(Form1->Handle());
+    poll->setInterval(1);
+    QObject::connect(poll, &QTimer::timeout, [poll, action = std::move(action)] {
+      if (!Form1->Job().PassRunning()) return;
+      poll->stop();
+      action();
+    });
+    poll->start();
+  }
+
+  TempDir source;
+  TempDir output;
+};
+
+TEST_F(WindowRunTest, TypedFoldersAndTheStartButtonArchiveEveryFileOfTheFolder) {
+  const std::map<std::string, std::string> files = {
+      {"alpha.txt", MakeBytes(70000, 1, /*text=*/true)},
+      {"beta.docx", MakeBytes(20000, 2, /*text=*/false)},
+      {"gamma", ""},
+      {"報告書.md", "# 報告\n"},
+  };
+  for (const auto& [name, bytes] : files) WriteFile(source / name, bytes);
+  ASSERT_EQ(mkdir((source / "sub").c_str(), 0755), 0);
+  WriteFile(source / "sub/inner.txt", "not collected");
+
+  TypeFoldersAndStart(source.path() + "/", output.path() + "/");
+  // The start action collected and armed the timer; the pass comes at its tick.
+  EXPECT_EQ(Form1->Timer1->Interval(), 100u);
+  EXPECT_TRUE(Form1->Timer1->Armed());
+  EXPECT_EQ(TheJobState().FileCount, 4);
+  ASSERT_TRUE(WaitForCompletion()) << Form1->Panel1->Caption();
+  EXPECT_EQ(Form1->Timer1->Interval(), 0u);
+  EXPECT_FALSE(Form1->Timer1->Armed());
+  EXPECT_TRUE(capture.boxes.empty());
+  EXPECT_EQ(Form1->CurrentSourceDir(), source.path() + "/");
+
+  const std::map<std::string, std::string> extension_field = {
+      {"alpha", "_txt"}, {"beta", "docx"}, {"gamma", "____"}, {"報告書", "__md"}};
+  const std::map<std::string, std::string> file_of = {
+      {"alpha", "alpha.txt"}, {"beta", "beta.docx"}, {"gamma", "gamma"}, {"報告書", "報告書.md"}};
+  const std::vector<IndexLine> index = ReadIndex(output / "files.txt");
+  ASSERT_EQ(index.size(), 4u);
+  std::set<std::string> sequence_numbers;
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    const IndexLine& line = index[i];
+    SCOPED_TRACE(line.base);
+    ASSERT_TRUE(file_of.count(line.base));
+    sequence_numbers.insert(line.archive.substr(0, 4));
+    if (i > 0) {
+      EXPECT_LT(index[i - 1].archive, line.archive);  // sorted
+    }
+    EXPECT_EQ(line.archive.substr(4), extension_field.at(line.base) + ".zip");
+    const std::string& name = file_of.at(line.base);
+    test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
+  }
+  EXPECT_EQ(sequence_numbers, (std::set<std::string>{"0000", "0001", "0002", "0003"}));
+}
+
+TEST_F(WindowRunTest, FailureOfThePassIsShownByTheErrorDisplayWithThePeriod) {
+  WriteFile(source / "a.txt", "a");
+  const std::string missing = output / "missing/";
+  TypeFoldersAndStart(source.path() + "/", missing);
+  ASSERT_TRUE(WaitUntil([&] { return !capture.boxes.empty(); }));
+  ASSERT_EQ(capture.boxes.size(), 1u);
+  EXPECT_EQ(capture.boxes[0].Text, "ファイル " + missing + "files.txt を作成できません.");
+  EXPECT_EQ(capture.boxes[0].Caption, "Kelvarin");
+  EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+  // The window goes on: no retry, the panel as the start action left it.
+  EXPECT_EQ(Form1->Timer1->Interval(), 0u);
+  EXPECT_EQ(Form1->Panel1->Caption(), "");
+  EXPECT_TRUE(Form1->Handle()->isVisible());
+}
+
+TEST_F(WindowRunTest, StartPressedDuringAPassIsRefusedAndThePassFinishesItsOwnFiles) {
+  const std::map<std::string, std::string> files = MakeSlowSource(8);
+  DuringPass([] { QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton); });
+  TypeFoldersAndStart(source.path() + "/", output.path() + "/");
+  ASSERT_TRUE(WaitForCompletion()) << Form1->Panel1->Caption();
+
+  ASSERT_EQ(capture.boxes.size(), 1u);
+  EXPECT_EQ(capture.boxes[0].Text, "圧縮の実行中は新しい圧縮を開始できません.");
+  EXPECT_FALSE(Form1->Timer1->Armed());  // the refused start armed nothing
+  EXPECT_EQ(TheJobState().FileCount, 8);
+  const std::vector<IndexLine> index = ReadIndex(output / "files.txt");
+  ASSERT_EQ(index.size(), 8u);
+  for (const IndexLine& line : index) {
+    const std::string name = line.base + ".bin";
+    test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
+  }
+}
+
+TEST_F(WindowRunTest, CloseDuringAPassEndsItAfterTheFileInHandAndReleasesTheLists) {
+  const std::map<std::string, std::string> files = MakeSlowSource(8);
+  std::string panel_at_close;
+  DuringPass([&] {
+    panel_at_close = Form1->Panel1->Caption();
+    Form1->Close();
+  });
+  TypeFoldersAndStart(source.path() + "/", output.path() + "/");
+  ASSERT_TRUE(WaitUntil([] { return !Form1->Job().PassRunning() && !TheJobState().Exists(); }));
+
+  EXPECT_FALSE(Form1->Handle()->isVisible());
+  EXPECT_TRUE(Application.Terminated());
+  // The close came right after the first file: its archive is whole, no other was begun.
+  EXPECT_EQ(panel_at_close, "(0/7)");
+  EXPECT_EQ(Form1->Panel1->Caption(), "(0/7)");
+  const std::vector<IndexLine> index = ReadIndex(output / "files.txt");
+  ASSERT_EQ(index.size(), 8u);
+  for (const IndexLine& line : index) {
+    const bool first = line.archive.starts_with("0000");
+    SCOPED_TRACE(line.archive);
+    if (first) {
+      const std::string name = line.base + ".bin";
+      test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
+    } else {
+      EXPECT_NE(access((output / line.archive).c_str(), F_OK), 0);
+    }
+  }
+  // The released lists are not walked again: a late start or tick does nothing.
+  Form1->Button1->Click();
+  Form1->Timer1Timer(Form1->Timer1);
+  EXPECT_FALSE(Form1->Timer1->Armed());
+  EXPECT_TRUE(capture.boxes.empty());
+}
+
+TEST(StartSequence, ShowsTheWindowWithFocusOnButton2AndEndsWithStatusZeroWhenClosed) {
+  test::BoxCapture capture;
+  char program[] = "kelvarin";
+  char* argv[] = {program, nullptr};
+  int argc = 1;
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    ASSERT_NE(Form1, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Form1->Handle()));
+    EXPECT_EQ(Application.MainForm(), Form1);
+    EXPECT_EQ(Application.Title, "Kelvarin");
+    EXPECT_EQ(Form1->Caption(), "Kelvarin");
+    EXPECT_EQ(Form1->ActiveControl(), Form1->Button2);
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    EXPECT_TRUE(TheJobState().Exists());  // FormCreate ran
+    seen = true;
+    Form1->Close();
+  });
+  EXPECT_EQ(RunKelvarin(argc, argv), 0);
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(TheJobState().Exists());  // FormClose ran
+  EXPECT_EQ(Form1, nullptr);
+  EXPECT_TRUE(capture.boxes.empty());
+}
+
+}  // namespace
+}  // namespace kel
