@@ -8,9 +8,9 @@
 
 namespace kel {
 
-constexpr uint32_t kDosTimeMin = (0u << 25) | (1u << 21) | (1u << 16);           // 1980-01-01 00:00:00
-constexpr uint32_t kDosTimeMax = (127u << 25) | (12u << 21) | (31u << 16) |
-                                 (23u << 11) | (59u << 5) | 29u;                 // 2107-12-31 23:59:58
+constexpr uint32_t kDosTimeMin = (0u << 25) | (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
+constexpr uint32_t kDosTimeMax = (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) |
+                                 (59u << 5) | 29u;  // 2107-12-31 23:59:58
 
 struct DosDateTimeParts {
   int year, month, day, hour, minute, second;

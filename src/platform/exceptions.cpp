@@ -29,6 +29,22 @@ std::string EInOutError::MessageFor(int error_code) {
   }
 }
 
+std::string ReasonText(const Reason& reason) {
+  switch (reason.kind) {
+    case Reason::kNone:
+      return "";
+    case Reason::kErrorNumber:
+      return EInOutError::MessageFor(reason.error_number);
+    case Reason::kChangedWhileRead:
+      // "The file changed while it was being read."
+      return "読み込み中にファイルが変更されました";
+    case Reason::kNotRegularFile:
+      // "It is not a regular file."
+      return "通常のファイルではありません";
+  }
+  return "";
+}
+
 EInOutError::EInOutError(int error_code)
     : Exception(MessageFor(error_code)), ErrorCode(error_code) {}
 

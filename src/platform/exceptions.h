@@ -7,17 +7,43 @@
 
 namespace kel {
 
+// Why an operation failed, where the system or the program knows more than the message says.
+// It travels beside the message, never inside it: the message texts stay exactly the system's
+// own, and each front end shows the reason after them (ReasonText).
+struct Reason {
+  enum Kind {
+    kNone,              // nothing more is known
+    kErrorNumber,       // the system's error, as the message-table number `error_number`
+    kChangedWhileRead,  // the source changed (size, time or content) while it was being read
+    kNotRegularFile,    // the source is no longer a regular file (a folder, FIFO, device)
+  };
+  Kind kind = kNone;
+  int error_number = 0;
+
+  static Reason FromErrorNumber(int number) { return {kErrorNumber, number}; }
+  bool operator==(const Reason&) const = default;
+};
+
+// The reason in the system's language: the message table's text for an error number, or the
+// program's own sentence. Empty for kNone.
+std::string ReasonText(const Reason& reason);
+
 // Base of every exception the program raises on purpose.
 class Exception : public std::exception {
  public:
   explicit Exception(std::string message) : message_(std::move(message)) {}
+  Exception(std::string message, Reason reason) : message_(std::move(message)), reason_(reason) {}
   const std::string& Message() const noexcept { return message_; }
   const char* what() const noexcept override { return message_.c_str(); }
   // The class name, as the start-up error display shows it.
   virtual const char* ClassName() const noexcept { return "Exception"; }
 
+  const Reason& GetReason() const noexcept { return reason_; }
+  void SetReason(const Reason& reason) noexcept { reason_ = reason; }
+
  private:
   std::string message_;
+  Reason reason_;
 };
 
 // The file layer's input/output error: a message and the error number of the failed operation.

@@ -7,15 +7,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace kel {
 
 enum class OpenMode {
-  kRead,            // read only; the file must exist
-  kReadWrite,       // read and write; the file must exist; not truncated
-  kCreate,          // read and write; created, or truncated to 0 when it exists
+  kRead,       // read only; the file must exist
+  kReadWrite,  // read and write; the file must exist; not truncated
+  kCreate,     // read and write; created, or truncated to 0 when it exists
+  kCreateNew,  // read and write; a new file only: fails (number 80) when any entry, even a
+               // dangling link, stands at the path; never follows a link
 };
+
+// The message-table number of "the file exists" (kCreateNew found an entry at the path).
+constexpr int kErrorFileExists = 80;
+
+struct FileStatus;
 
 class File {
  public:
@@ -48,11 +56,15 @@ class File {
   void Write(const void* buffer, std::size_t count);
   void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
 
-  int64_t Size() const;                  // raises EInOutError
-  int64_t Position() const;              // raises EInOutError
-  void Seek(int64_t offset);             // from the start; raises EInOutError
+  int64_t Size() const;       // raises EInOutError
+  int64_t Position() const;   // raises EInOutError
+  void Seek(int64_t offset);  // from the start; raises EInOutError
   // Last modification time (UTC), raises EInOutError.
   struct timespec ModificationTime() const;
+  // The status of the open file itself, whatever has happened to its path since it was opened
+  // (size, times, kind, identity; attributes as FileStatus says, taken from `name`). Nothing
+  // when the system cannot say; `error_number` then receives the message-table number.
+  std::optional<FileStatus> Status(const std::string& name, int& error_number) const noexcept;
 
   // Cuts the file back (or extends it) to `size` bytes; false on failure. Never throws.
   bool TryTruncate(uint64_t size) noexcept;
@@ -67,5 +79,16 @@ class File {
   explicit File(int fd) : fd_(fd) {}
   int fd_ = -1;
 };
+
+// Moves the file at `from` onto `to`, in one step, replacing whatever entry stands at `to` (a
+// file, a symbolic link, a FIFO) without writing through it or touching what a link points to.
+// Both must be in the same folder. 0, or the message-table number of the failure (a folder at
+// `to` gives 5). Never throws.
+int TryReplaceFile(const std::string& from, const std::string& to) noexcept;
+
+// Removes the entry at `path` itself: a file, or a link (never what it points to); never a
+// folder. 0 when removed, else the message-table number (2 when nothing stood there). Never
+// throws.
+int TryRemoveEntry(const std::string& path) noexcept;
 
 }  // namespace kel

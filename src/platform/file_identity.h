@@ -25,6 +25,9 @@ struct FileIdentityHash {
 // reached. Never throws.
 std::optional<FileIdentity> QueryFileIdentity(const std::string& path) noexcept;
 
+// The identity of the entry at `path` itself, links not followed (a link has its own).
+std::optional<FileIdentity> QueryEntryIdentity(const std::string& path) noexcept;
+
 // Removes `path` only when it is itself (not through a link) a regular file with identity `id`,
 // so that a file this run created is removed and nothing else ever is. True when removed.
 // Never throws.

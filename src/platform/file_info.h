@@ -33,6 +33,10 @@ struct FileStatus {
   std::optional<struct timespec> creation_time;  // birth time where the file system has one
   struct timespec last_write_time {};
   struct timespec last_access_time {};
+  // When the file's status last changed (POSIX ctime; Windows' change time): moves with every
+  // write, truncation and rename, so a read that saw no change in it and in the size and write
+  // time read a file that stood still.
+  struct timespec change_time {};
 };
 
 // The attribute flags of `file_name` computed from a status (the name decides kHidden).
@@ -56,6 +60,13 @@ bool IsRegularFile(const std::string& path);
 // the path need not exist. A trailing separator is kept. An empty path stays empty. A result
 // longer than the platform's path limit raises EInOutError (3) instead of being cut.
 std::string ExpandFileName(const std::string& path);
+
+// `path` resolved as the system resolves it when opening it: symbolic links followed, "." and
+// ".." taken after the link they follow (POSIX realpath; Windows GetFullPathNameW), no trailing
+// separator. Nothing when it does not exist or cannot be reached; `error_number` (optional)
+// receives the message-table number then.
+std::optional<std::string> ResolveExistingPath(const std::string& path,
+                                               int* error_number = nullptr);
 
 // The platform's limit for a whole path, in bytes (PATH_MAX less its terminator).
 constexpr std::size_t kMaxPathLength = 4095;

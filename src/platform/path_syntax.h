@@ -18,12 +18,12 @@ struct PathSyntax {
   PathStyle style = PathStyle::kNative;
   CodePage code_page = CodePage::kUtf8;
 
-  static PathSyntax Native();                  // native style, the system code page
-  static PathSyntax Windows(CodePage cp);      // for tests and a future port
+  static PathSyntax Native();              // native style, the system code page
+  static PathSyntax Windows(CodePage cp);  // for tests and a future port
 
-  char Separator() const;                       // '/' or '\'
-  std::string_view PathDelimiters() const;      // "/" or "\:"
-  std::string_view ExtensionDelimiters() const; // "./" or ".\:"
+  char Separator() const;                        // '/' or '\'
+  std::string_view PathDelimiters() const;       // "/" or "\:"
+  std::string_view ExtensionDelimiters() const;  // "./" or ".\:"
 
   // Everything after the last path delimiter; the whole path when there is none.
   std::string ExtractFileName(std::string_view path) const;

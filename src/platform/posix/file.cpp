@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/exceptions.h"
+#include "platform/file_info.h"
+#include "platform/posix/statx_status.h"
 
 namespace kel {
 namespace {
@@ -20,6 +23,9 @@ int OpenFlags(OpenMode mode) {
       return O_RDWR;
     case OpenMode::kCreate:
       return O_RDWR | O_CREAT | O_TRUNC;
+    case OpenMode::kCreateNew:
+      // O_EXCL also fails on a link standing at the path, dangling or not.
+      return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
   }
   return O_RDONLY;
 }
@@ -163,6 +169,16 @@ struct timespec File::ModificationTime() const {
   return st.st_mtim;
 }
 
+std::optional<FileStatus> File::Status(const std::string& name, int& error_number) const noexcept {
+  struct statx stx {};
+  if (statx(fd_, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
+            &stx) != 0) {
+    error_number = ErrorNumberFromErrno(errno);
+    return std::nullopt;
+  }
+  return StatusFromStatx(stx, name);
+}
+
 void File::Close() {
   const int error_number = TryClose();
   if (error_number != 0) throw EInOutError(error_number);
@@ -179,6 +195,20 @@ int File::TryClose() noexcept {
   // Linux releases the descriptor even when close() fails; EINTR is no loss of data.
   if (::close(fd) != 0 && errno != EINTR) return ErrorNumberFromErrno(errno);
   return 0;
+}
+
+int TryReplaceFile(const std::string& from, const std::string& to) noexcept {
+  if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos) return 3;
+  // rename() replaces the entry at `to` itself: a link is replaced, not followed.
+  if (::rename(from.c_str(), to.c_str()) == 0) return 0;
+  return ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
+}
+
+int TryRemoveEntry(const std::string& path) noexcept {
+  if (path.find('\0') != std::string::npos) return 3;
+  // unlink() removes a link itself and refuses a folder.
+  if (::unlink(path.c_str()) == 0) return 0;
+  return ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
 }
 
 }  // namespace kel

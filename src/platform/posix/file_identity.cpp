@@ -11,6 +11,12 @@ std::optional<FileIdentity> QueryFileIdentity(const std::string& path) noexcept 
   return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
+std::optional<FileIdentity> QueryEntryIdentity(const std::string& path) noexcept {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
 bool RemoveFileIfSame(const std::string& path, const FileIdentity& id) noexcept {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

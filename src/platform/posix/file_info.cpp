@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 #include "platform/exceptions.h"
+#include "platform/posix/statx_status.h"
 
 namespace kel {
 namespace {
@@ -62,9 +64,13 @@ std::optional<FileStatus> QueryFileStatus(const std::string& path, int* error_nu
     if (error_number != nullptr) *error_number = ErrorNumberFromErrno(err, ErrnoSource::kPathName);
     return std::nullopt;
   }
+  return StatusFromStatx(stx, path);
+}
+
+FileStatus StatusFromStatx(const struct statx& stx, const std::string& name) {
   FileStatus status;
   status.unix_mode = stx.stx_mode;
-  status.attributes = AttributesFromMode(stx.stx_mode, path);
+  status.attributes = AttributesFromMode(stx.stx_mode, name);
   status.size = stx.stx_size;
   status.is_directory = S_ISDIR(stx.stx_mode);
   status.is_regular = S_ISREG(stx.stx_mode);
@@ -73,7 +79,24 @@ std::optional<FileStatus> QueryFileStatus(const std::string& path, int* error_nu
   if (stx.stx_mask & STATX_BTIME) status.creation_time = ToTimespec(stx.stx_btime);
   status.last_write_time = ToTimespec(stx.stx_mtime);
   status.last_access_time = ToTimespec(stx.stx_atime);
+  status.change_time = ToTimespec(stx.stx_ctime);
   return status;
+}
+
+std::optional<std::string> ResolveExistingPath(const std::string& path, int* error_number) {
+  int err = 0;
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    err = path.empty() ? ENOENT : EINVAL;
+  } else if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    std::string result(resolved);
+    std::free(resolved);
+    if (result.size() <= kMaxPathLength) return result;
+    err = ENAMETOOLONG;
+  } else {
+    err = errno;
+  }
+  if (error_number != nullptr) *error_number = ErrorNumberFromErrno(err, ErrnoSource::kPathName);
+  return std::nullopt;
 }
 
 uint32_t FileGetAttr(const std::string& path) {

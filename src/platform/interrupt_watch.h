@@ -1,0 +1,30 @@
+// Notices a request to stop the program (SIGINT, SIGTERM, SIGHUP on POSIX; Ctrl-C, Ctrl-Break
+// and the console's close on Windows) while a watch is alive, so that a long run can stop at
+// its next safe point, clean up and exit with 128 + the signal's number instead of dying with
+// half-written files. Only one watch may be alive at a time.
+#pragma once
+
+#include <memory>
+
+namespace kel {
+
+class InterruptWatch {
+ public:
+  InterruptWatch();   // from now on the requests above are caught instead of ending the process
+  ~InterruptWatch();  // the default handling comes back
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+  // 0 while no request came; else the signal number of the first (SIGINT 2, SIGTERM 15,
+  // SIGHUP 1; Windows' Ctrl-C counts as 2, Ctrl-Break and close as 15 and 1). Thread-safe.
+  int Signal() const noexcept;
+
+  // Names of the requests, for a message: "SIGINT" and so on.
+  static const char* SignalName(int signal_number) noexcept;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace kel

@@ -1,0 +1,142 @@
+#include "platform/output_file.h"
+
+#include <cstdio>
+#include <random>
+#include <string_view>
+
+#include "platform/code_page.h"
+#include "platform/directory_lookup.h"
+#include "platform/file_identity.h"
+#include "platform/file_info.h"
+#include "platform/path_syntax.h"
+
+namespace kel {
+namespace {
+
+constexpr int kCreateAttempts = 16;
+
+// Twelve hex digits from the system's random source: a name no other run picks by chance.
+std::string RandomPart() {
+  std::random_device source;
+  const uint64_t value = (static_cast<uint64_t>(source()) << 32) ^ source();
+  char text[17];
+  std::snprintf(text, sizeof text, "%012llx",
+                static_cast<unsigned long long>(value & 0xFFFFFFFFFFFFull));
+  return text;
+}
+
+bool EndsWith(std::string_view s, std::string_view end) {
+  return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
+}
+
+}  // namespace
+
+bool IsTemporaryName(const std::string& file_name) {
+  const std::string_view name(file_name);
+  const std::string_view prefix(kTemporaryPrefix);
+  // Prefix, 12 hex digits, "-", a final name of at least one byte, suffix.
+  if (name.size() < prefix.size() + 14 + std::string_view(kTemporarySuffix).size()) return false;
+  if (name.substr(0, prefix.size()) != prefix || !EndsWith(name, kTemporarySuffix)) return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + 12; ++i) {
+    const char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return name[prefix.size() + 12] == '-';
+}
+
+OutputFile::~OutputFile() { Discard(); }
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : file_(std::move(other.file_)),
+      final_path_(std::move(other.final_path_)),
+      temporary_path_(std::move(other.temporary_path_)) {
+  other.temporary_path_.clear();
+}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    file_ = std::move(other.file_);
+    final_path_ = std::move(other.final_path_);
+    temporary_path_ = std::move(other.temporary_path_);
+    other.temporary_path_.clear();
+  }
+  return *this;
+}
+
+OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_number) noexcept {
+  OutputFile output;
+  try {
+    const PathSyntax syntax = PathSyntax::Native();
+    const std::string folder = syntax.ExtractFilePath(final_path);
+    const std::string name = syntax.ExtractFileName(final_path);
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+      std::string temporary =
+          folder + kTemporaryPrefix + RandomPart() + "-" + name + kTemporarySuffix;
+      File file = File::TryOpen(temporary, OpenMode::kCreateNew, error_number);
+      if (file.IsOpen()) {
+        output.file_ = std::move(file);
+        output.final_path_ = final_path;
+        output.temporary_path_ = std::move(temporary);
+        return output;
+      }
+      if (error_number != kErrorFileExists) break;
+    }
+  } catch (...) {
+    error_number = 8;  // out of memory
+  }
+  return output;
+}
+
+int OutputFile::TryCommit() noexcept {
+  if (temporary_path_.empty()) return 6;
+  int error_number = 0;
+  const auto written = file_.Status(std::string(), error_number);
+  const auto standing = QueryEntryIdentity(temporary_path_);
+  if (written && (!standing || FileIdentity{written->device, written->inode} != *standing)) {
+    // Someone removed or replaced the temporary: what stands there is not what was written.
+    Discard();
+    return 2;
+  }
+  if (const int close_error = file_.TryClose(); close_error != 0) {
+    Discard();
+    return close_error;
+  }
+  if (const int move_error = TryReplaceFile(temporary_path_, final_path_); move_error != 0) {
+    Discard();
+    return move_error;
+  }
+  temporary_path_.clear();
+  return 0;
+}
+
+void OutputFile::Discard() noexcept {
+  if (temporary_path_.empty()) return;
+  int error_number = 0;
+  const auto written = file_.IsOpen() ? file_.Status(std::string(), error_number) : std::nullopt;
+  file_.TryClose();
+  if (written) {
+    RemoveFileIfSame(temporary_path_, FileIdentity{written->device, written->inode});
+  } else if (!file_.IsOpen()) {
+    // Closed already (a failed commit): the name is still this run's own random one.
+    TryRemoveEntry(temporary_path_);
+  }
+  temporary_path_.clear();
+}
+
+int RemoveStaleTemporaries(const std::string& folder) noexcept {
+  int removed = 0;
+  try {
+    DirectoryLookup lookup;
+    FindRecord record;
+    const std::string pattern = folder + std::string(kTemporaryPrefix) + "*";
+    for (bool found = lookup.FindFirst(pattern, record); found; found = lookup.FindNext(record)) {
+      if ((record.attributes & kAttrDirectory) != 0 || !IsTemporaryName(record.long_name)) continue;
+      if (TryRemoveEntry(folder + record.long_name) == 0) ++removed;
+    }
+  } catch (...) {
+  }
+  return removed;
+}
+
+}  // namespace kel
