@@ -86,6 +86,7 @@ struct BatchArchiver::Outcome {
   bool skipped = false;      // failed, and keep_going lets the pass go on
   std::exception_ptr error;  // the failure, when there was one
   std::string message;       // its text, for a skipped file
+  Reason reason;             // and why, where known
 };
 
 BatchArchiver::BatchArchiver(ArchiverSettings settings) : settings_(std::move(settings)) {}
@@ -150,11 +151,8 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
                                               int32_t index) {
   counters_.current.store(index, std::memory_order_relaxed);
   Outcome outcome;
-  std::optional<FileIdentity> created;
   try {
-    ArchiveFile(builder, file.archive_path, file.source_path, file.base_dir, [&] {
-      if (settings_.keep_going) created = QueryFileIdentity(file.archive_path);
-    });
+    ArchiveFile(builder, file.archive_path, file.source_path, file.base_dir);
     if (settings_.after_close) settings_.after_close(index, file.archive_path);
     if (settings_.verify) VerifyArchive(file.archive_path, ExpectedFor(file, settings_));
   } catch (const EAbort&) {
@@ -164,9 +162,7 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
     if (settings_.keep_going) {
       outcome.skipped = true;
       outcome.message = e.Message();
-      // Only the archive this pass created goes: an archive path that could not be created
-      // (or that is reached through a link) is left as it is.
-      if (created) RemoveFileIfSame(file.archive_path, *created);
+      outcome.reason = e.GetReason();
     }
   } catch (...) {
     outcome.error = std::current_exception();
@@ -180,7 +176,7 @@ bool BatchArchiver::Settle(Outcome& outcome, int32_t index, const std::string& s
                            const PassFileDone& done) {
   if (outcome.error && !outcome.skipped) std::rethrow_exception(outcome.error);
   if (outcome.skipped) {
-    skipped_.push_back({index, source, std::move(outcome.message)});
+    skipped_.push_back({index, source, std::move(outcome.message), outcome.reason});
     if (OnSkip) OnSkip(skipped_.back());
   } else {
     ++archived_;

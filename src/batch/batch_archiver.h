@@ -28,7 +28,7 @@ namespace kel {
 struct ArchiverSettings {
   int jobs = 1;             // files archived at once; 1 = on the calling thread
   bool verify = false;      // read every archive back after its close (VerifyArchive)
-  bool keep_going = false;  // a file that fails is skipped, its incomplete archive removed
+  bool keep_going = false;  // a file that fails is skipped (it leaves no archive, as always)
   NameEncoding encoding = NameEncoding::kFileSystem;  // entry names and the index
   PathSyntax syntax = PathSyntax::Native();
   // Test seam: runs right after archive `index` is closed and before it is verified, on the
@@ -48,6 +48,7 @@ struct SkippedFile {
   int32_t index = 0;
   std::string source_path;
   std::string message;
+  Reason reason;
 };
 
 class BatchArchiver : public PassArchiver {

@@ -11,12 +11,15 @@ std::string ProgressText(int32_t index, int32_t file_count) {
 }
 
 void ArchiveFile(TZipBuilder& builder, const std::string& archive_path,
-                 const std::string& source_path, const std::string& base_dir,
-                 const std::function<void()>& after_open) {
-  builder.OpenArchive(archive_path, base_dir);
-  if (after_open) after_open();
-  builder.AddFileToArchive(source_path);
-  builder.CloseArchive();
+                 const std::string& source_path, const std::string& base_dir) {
+  try {
+    builder.OpenArchive(archive_path, base_dir);
+    builder.AddFileToArchive(source_path);
+    builder.CloseArchive();
+  } catch (...) {
+    builder.DiscardArchive();
+    throw;
+  }
 }
 
 }  // namespace kel

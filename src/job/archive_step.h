@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace kel {
@@ -18,11 +17,10 @@ std::string ProgressText(int32_t index, int32_t file_count);
 
 // Writes the archive `archive_path` holding `source_path` as its one entry, named relative to
 // `base_dir` (the source's own directory, so the entry is the bare file name). Opens, adds and
-// closes on `builder`; whatever these raise (EGZipError, EInOutError) passes through and leaves
-// the archive as the builder left it, without its close. `after_open`, when given, runs right
-// after the archive file was created (the batch front end notes its identity there).
+// closes on `builder`; whatever these raise (EGZipError, EInOutError, EAbort from a progress
+// handler) passes through after the builder discarded the archive: nothing is left at
+// `archive_path` then, neither a part of this archive nor an older one of the same name.
 void ArchiveFile(TZipBuilder& builder, const std::string& archive_path,
-                 const std::string& source_path, const std::string& base_dir,
-                 const std::function<void()>& after_open = {});
+                 const std::string& source_path, const std::string& base_dir);
 
 }  // namespace kel

@@ -1,12 +1,16 @@
 #include "job/batch_job.h"
 
+#include <iostream>
 #include <vector>
 
 #include "job/archive_naming.h"
 #include "job/archive_step.h"
+#include "job/folder_field.h"
 #include "job/job_checks.h"
 #include "job/job_errors.h"
+#include "job/name_text.h"
 #include "platform/file_info.h"
+#include "platform/output_file.h"
 #include "search/search_file.h"
 #include "zip/zip_builder.h"
 
@@ -23,6 +27,7 @@ class BatchJob::PassScope {
   explicit PassScope(BatchJob& job) : job_(job) { job_.pass_running_ = true; }
   ~PassScope() {
     job_.pass_running_ = false;
+    job_.lock_ = FolderLock();
     if (job_.close_requested_) job_.state_.Release();
   }
   PassScope(const PassScope&) = delete;
@@ -45,18 +50,64 @@ void BatchJob::FormClose() {
     close_requested_ = true;
     return;
   }
+  lock_ = FolderLock();
   state_.Release();
+}
+
+void BatchJob::LockOutputFolder() {
+  FolderLock lock = FolderLock::TryAcquire(output_folder_);
+  switch (lock.GetState()) {
+    case FolderLock::State::kLocked:
+      break;
+    case FolderLock::State::kBusy:
+      throw EFolderBusy(output_folder_);
+    case FolderLock::State::kUnsupported: {
+      // "Folder X cannot be locked: another run writing into it at the same time is not
+      // noticed."
+      const std::string text = "フォルダ " + EscapedName(output_folder_) +
+                               " はロックできないため、同時に書き込む別の圧縮を検出できません";
+      if (OnWarning) {
+        OnWarning(text);
+      } else {
+        std::cerr << text << '\n' << std::flush;
+      }
+      break;
+    }
+    case FolderLock::State::kFailed:
+      throw EInOutError(lock.ErrorNumber());
+  }
+  lock_ = std::move(lock);
 }
 
 void BatchJob::Button1Click() {
   if (pass_running_) throw EJobBusy();
   if (!state_.Exists()) return;
-  state_.Clear();
-  controls_.Panel1.SetText("");
-  controls_.SearchFile1.Directory = controls_.Edit1.Text();
-  controls_.SearchFile1.Execute();
-  CheckArchivePathsDistinct(state_);
-  controls_.Timer1.SetInterval(kTimerPeriod);
+  const std::string source = controls_.Edit1.Text();
+  if (source.empty()) throw EFolderError(EFolderError::Kind::kNoSourceFolder, source);
+  CheckFolderField(source, syntax_);
+  const std::string output = controls_.Edit2.Text();
+  if (output.empty()) throw EFolderError(EFolderError::Kind::kNoOutputFolder, output);
+  CheckFolderField(output, syntax_);
+  output_folder_ = FolderFieldText(output, syntax_);
+  LockOutputFolder();
+  try {
+    // Under the lock no other run writes here: whatever temporary is left is a killed run's.
+    RemoveStaleTemporaries(output_folder_);
+    state_.Clear();
+    controls_.Panel1.SetText("");
+    controls_.SearchFile1.Directory = source;
+    controls_.SearchFile1.Execute();
+    CheckArchivePathsDistinct(state_);
+    CheckFileNames(*state_.SourceFiles, syntax_);
+    controls_.Timer1.SetInterval(kTimerPeriod);
+  } catch (...) {
+    lock_ = FolderLock();
+    throw;
+  }
+}
+
+std::string BatchJob::OutputFolder() const {
+  return output_folder_.empty() ? controls_.Edit2.Text() : output_folder_;
 }
 
 void BatchJob::SearchFile1Find(TSearchFile&, const std::string& Name, const TSearchFileData& Data,
@@ -65,16 +116,21 @@ void BatchJob::SearchFile1Find(TSearchFile&, const std::string& Name, const TSea
   // Opening a FIFO would hang the pass and a device can be endless.
   if (!IsRegularFile(Name)) return;
   const std::string file_name = syntax_.ExtractFileName(Name);
+  // A run's own temporaries are outputs in the making, never sources.
+  if (IsTemporaryName(file_name)) return;
   const ArchiveName name = MakeArchiveName(state_.FileCount, file_name, syntax_);
   state_.ListingLines->Add(IndexLine(name, file_name, syntax_));
-  state_.ArchivePaths->Add(controls_.Edit2.Text() + name.disk);
+  state_.ArchivePaths->Add(OutputFolder() + name.disk);
   state_.SourceFiles->Add(Name);
   ++state_.FileCount;
 }
 
 void BatchJob::Timer1Timer() {
   controls_.Timer1.SetInterval(0);
-  if (!state_.Exists() || pass_running_) return;
+  if (!state_.Exists() || pass_running_) {
+    if (!state_.Exists()) lock_ = FolderLock();
+    return;
+  }
   if (controls_.SearchFile1.Busy()) {
     controls_.Timer1.SetInterval(kTimerPeriod);
     return;
@@ -85,7 +141,7 @@ void BatchJob::Timer1Timer() {
 
 void BatchJob::RunPass() {
   state_.ListingLines->Sort();
-  const std::string index_path = controls_.Edit2.Text() + kIndexFileName;
+  const std::string index_path = OutputFolder() + kIndexFileName;
   std::vector<std::string> targets = state_.ArchivePaths->Items();
   targets.push_back(index_path);
   CheckSourcesUntouched(*state_.SourceFiles, targets);

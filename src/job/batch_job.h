@@ -6,13 +6,20 @@
 // action and the close handler can run nested inside it. The start action is refused then
 // (EJobBusy) and the lists stay as the pass needs them. Closing ends the pass after the file in
 // hand, and the lists are released once the pass has returned.
+//
+// One run at a time per output folder: the start action locks the output folder (FolderLock)
+// and the lock is held until the pass has ended, however it ends; a second run into the same
+// folder, from this program or another, is refused (EFolderBusy). Under the lock, temporaries
+// that a killed run left there are removed before the files are collected.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "job/job_host.h"
 #include "job/job_state.h"
 #include "job/pass_archiver.h"
+#include "platform/folder_lock.h"
 #include "platform/path_syntax.h"
 
 namespace kel {
@@ -37,27 +44,34 @@ class BatchJob {
   // current file and leaves the release to it.
   void FormClose();
 
-  // The start action: empties the state, clears the panel, searches the folder in Edit1 (the
-  // text unchanged) and arms the timer. Raises EJobBusy during a pass, ENameClash when two
-  // files would share an archive path (timer not armed, state as collected); exceptions of the
-  // search and the timer pass through. Does nothing once the lists are released.
+  // The start action: checks the two folder fields (Edit1 an existing folder; Edit2 not empty
+  // and an existing folder, taken with a separator added as the folder buttons add it), locks
+  // the output folder and clears it of stale temporaries, then empties the state, clears the
+  // panel, searches the folder in Edit1 (the text unchanged) and arms the timer. Raises
+  // EJobBusy during a pass, EFolderError or EFolderBusy before anything changes, ENameClash
+  // when two files would share an archive path and EBadFileName for a name with a control
+  // character (timer not armed, state as collected, lock released); exceptions of the search
+  // and the timer pass through. Does nothing once the lists are released.
   void Button1Click();
 
   // OnFind of SearchFile1: every regular file (also through a link) gets the next number, its
-  // index line, archive path and source path. Directories and other entries (FIFOs, sockets,
-  // devices, dangling links) are passed over. Continue is left as it is. Raises nothing of its
-  // own.
+  // index line, archive path (the output folder of the start action, or Edit2's text when the
+  // handler runs outside one, followed by the archive name) and source path. Directories, other
+  // entries (FIFOs, sockets, devices, dangling links) and this program's temporaries are passed
+  // over. Continue is left as it is. Raises nothing of its own.
   void SearchFile1Find(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& Continue);
 
   // The archiving pass, run by the timer's tick: stops the timer; re-arms it and returns while
-  // the search is busy; otherwise saves the sorted index as Edit2 + "files.txt" and archives
+  // the search is busy; otherwise saves the sorted index as "files.txt" in the output folder
+  // of the start action (the folder that is locked and that the archives go to) and archives
   // every collected file in collection order through the default zip builder (or the archiver
   // set by SetArchiver), showing ProgressText after each and kCompletionText at the end.
   // Raises ESourceOverwrite (nothing written) when a source file would be written over,
   // EFCreateError/EWriteError from the index (no archive written), and whatever the builder
-  // raises (earlier archives complete; later ones not written, except those an archiver had
-  // already begun). Does nothing once the lists are released.
+  // raises (earlier archives complete; the failing file's and later ones not written, except
+  // those an archiver had already begun). The output folder's lock is released when the pass
+  // ends. Does nothing once the lists are released.
   void Timer1Timer();
 
   // Lets `archiver` write the index and the archives of later passes instead of the default
@@ -72,10 +86,16 @@ class BatchJob {
   bool PassRunning() const { return pass_running_; }
   JobState& State() const { return state_; }
 
+  // Called with a warning the run goes on after (the output folder's file system cannot lock
+  // a folder); by default written to standard error.
+  std::function<void(const std::string& text)> OnWarning;
+
  private:
   class PassScope;
   void RunPass();
   void RunPassThrough(PassArchiver& archiver, const std::string& index_path);
+  std::string OutputFolder() const;
+  void LockOutputFolder();
 
   JobState& state_;
   JobControls controls_;
@@ -84,6 +104,8 @@ class BatchJob {
   bool pass_running_ = false;
   bool close_requested_ = false;
   PassArchiver* archiver_ = nullptr;
+  std::string output_folder_;  // Edit2 as the start action checked it, with its separator
+  FolderLock lock_;            // held from the start action to the end of its pass
 };
 
 }  // namespace kel

@@ -5,12 +5,17 @@
 #include <vector>
 
 #include "job/job_state.h"
+#include "platform/path_syntax.h"
 
 namespace kel {
 
 // Raises ENameClash naming the first two collected files whose archive paths are equal (only
 // possible past 10,000 files, where the sequence field repeats). Requires state.Exists().
 void CheckArchivePathsDistinct(const JobState& state);
+
+// Raises EBadFileName for the first of `sources` whose file name (split by `syntax`) holds a
+// control character.
+void CheckFileNames(const TStringList& sources, const PathSyntax& syntax);
 
 // Raises ESourceOverwrite when one of `targets` (the paths the pass will write) is one of the
 // `sources`: the same path once both are expanded to full paths, or the same file on disk

@@ -25,6 +25,32 @@ class ESourceOverwrite : public Exception {
   const char* ClassName() const noexcept override { return "ESourceOverwrite"; }
 };
 
+// A folder field that names no folder: it does not exist, it is a file, or it is empty.
+// Raised by the start action before anything is collected or written.
+class EFolderError : public Exception {
+ public:
+  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder };
+  EFolderError(Kind kind, const std::string& folder);
+  const char* ClassName() const noexcept override { return "EFolderError"; }
+};
+
+// Another run (this program's window or kelvarin-batch, in this process or another) is writing
+// into the output folder. Raised by the start action; nothing is written.
+class EFolderBusy : public Exception {
+ public:
+  explicit EFolderBusy(const std::string& folder);
+  const char* ClassName() const noexcept override { return "EFolderBusy"; }
+};
+
+// A file name holds a control character (below 0x20, or 0x7F): CR, LF and TAB would forge lines
+// of "files.txt", and none belongs in an archive's entry name. Raised at the end of collection,
+// with the name's control characters shown escaped; nothing is written.
+class EBadFileName : public Exception {
+ public:
+  explicit EBadFileName(const std::string& source_file);
+  const char* ClassName() const noexcept override { return "EBadFileName"; }
+};
+
 // The start action was pressed while a pass is archiving the collected files.
 class EJobBusy : public Exception {
  public:

@@ -267,6 +267,15 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
   return Convert(cp932, "UTF-8", "CP932");
 }
 
+bool IsValidUtf8(std::string_view s) {
+  for (std::size_t at = 0; at < s.size();) {
+    const std::size_t length = Utf8Length(s, at);
+    if (length == 1 && static_cast<unsigned char>(s[at]) >= 0x80) return false;
+    at += length;
+  }
+  return true;
+}
+
 bool HasHighBytes(std::string_view s) {
   for (char c : s)
     if (static_cast<unsigned char>(c) >= 0x80) return true;

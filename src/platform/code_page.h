@@ -61,6 +61,10 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // CP932 text as UTF-8, or nothing when the bytes are not valid CP932.
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
 
+// True when `s` is well-formed UTF-8 (pure ASCII is). Linux disks copied from old Japanese
+// media hold Shift-JIS names, which are not.
+bool IsValidUtf8(std::string_view s);
+
 // True when `s` holds a byte of 0x80 or more.
 bool HasHighBytes(std::string_view s);
 

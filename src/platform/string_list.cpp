@@ -5,6 +5,7 @@
 #include "platform/code_page.h"
 #include "platform/exceptions.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 
 namespace kel {
 
@@ -38,13 +39,25 @@ std::string TStringList::Text() const {
 
 void TStringList::SaveToFile(const std::string& path) const {
   int error_number = 0;
-  File file = File::TryOpen(path, OpenMode::kCreate, error_number);
-  if (!file.IsOpen()) throw EFCreateError(path);
+  OutputFile output = OutputFile::TryCreate(path, error_number);
+  if (!output.IsOpen()) {
+    EFCreateError error(path);
+    error.SetReason(Reason::FromErrorNumber(error_number));
+    throw error;
+  }
   const std::string text = Text();
-  const int64_t written = file.TryWrite(text.data(), text.size(), error_number);
-  // A failing close can be the first report of lost data (network file systems, quotas).
-  const int close_error = file.TryClose();
-  if (written != static_cast<int64_t>(text.size()) || close_error != 0) throw EWriteError();
+  if (output.Handle().TryWrite(text.data(), text.size(), error_number) !=
+      static_cast<int64_t>(text.size())) {
+    EWriteError error;
+    error.SetReason(Reason::FromErrorNumber(error_number));
+    throw error;  // the temporary goes with `output`; what stood at `path` stays as it was
+  }
+  // The commit's close can be the first report of lost data (network file systems, quotas).
+  if (const int commit_error = output.TryCommit(); commit_error != 0) {
+    EWriteError error;
+    error.SetReason(Reason::FromErrorNumber(commit_error));
+    throw error;
+  }
 }
 
 }  // namespace kel

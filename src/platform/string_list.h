@@ -20,8 +20,10 @@ class TStringList {
   void Sort();
 
   // Creates or replaces `path` and writes every string followed by CR LF, no byte-order mark.
-  // Raises EFCreateError when the file cannot be created, EWriteError when a write fails (the
-  // file is closed and keeps what was written).
+  // The text goes to a hidden temporary that replaces the entry at `path` when complete (see
+  // platform/output_file.h): a link standing there is replaced, not written through. Raises
+  // EFCreateError when the file cannot be created, EWriteError when a write fails (what stood
+  // at `path` is then left as it was); the system's reason rides beside the message.
   void SaveToFile(const std::string& path) const;
   // The bytes SaveToFile writes.
   std::string Text() const;

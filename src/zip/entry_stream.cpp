@@ -74,14 +74,38 @@ std::string LocalHeader(const EntryStream& s, const std::string& name) {
 // when not every byte was written.
 bool FlushOutput(EntryStream& s, std::size_t count) {
   int error_number = 0;
-  if (s.ArchiveFile.TryWrite(s.OutBuffer.get(), count, error_number) !=
+  if (s.Archive->TryWrite(s.OutBuffer.get(), count, error_number) !=
       static_cast<int64_t>(count)) {
+    s.WriteErrorNumber = error_number;
     s.LastError = -1;
     return false;
   }
+  s.WrittenEnd += count;
+  s.HeaderInBuffer = false;
   s.ZStream.next_out = s.OutBuffer.get();
   s.ZStream.avail_out = kEntryBufferSize;
   return true;
+}
+
+// Puts CRC and sizes into the held-back local header, now that deflate has finished.
+void PatchHeaderInBuffer(EntryStream& s) {
+  unsigned char* header = s.OutBuffer.get();
+  const uint64_t uncompressed = s.ZStream.total_in;
+  const uint64_t compressed = s.ZStream.total_out;
+  std::string fields;
+  Put32(fields, s.Crc);
+  if (s.Zip64Reserved) {
+    std::memcpy(header + 14, fields.data(), 4);
+    std::string sizes;
+    Put64(sizes, uncompressed);
+    Put64(sizes, compressed);
+    std::memcpy(header + (s.DataStart - s.HeaderOffset) - 16, sizes.data(), 16);
+  } else {
+    Put32(fields, static_cast<uint32_t>(compressed));
+    Put32(fields, static_cast<uint32_t>(uncompressed));
+    std::memcpy(header + 14, fields.data(), 12);
+  }
+  s.HeaderPatched = true;
 }
 
 // Opens the archive and positions it at its end; false when any step fails.
@@ -89,6 +113,7 @@ bool OpenArchiveAtEnd(EntryStream& s, const std::string& archive_path) {
   int error_number = 0;
   s.ArchiveFile = File::TryOpen(archive_path, OpenMode::kReadWrite, error_number);
   if (!s.ArchiveFile.IsOpen()) return false;
+  s.Archive = &s.ArchiveFile;
   try {
     s.HeaderOffset = static_cast<uint64_t>(s.ArchiveFile.Size());
     s.ArchiveFile.Seek(static_cast<int64_t>(s.HeaderOffset));
@@ -101,10 +126,13 @@ bool OpenArchiveAtEnd(EntryStream& s, const std::string& archive_path) {
 // Writes `bytes` at `offset`; false when the position cannot be written. Raises EInOutError
 // when the position cannot be reached.
 bool PatchAt(EntryStream& s, uint64_t offset, const std::string& bytes) {
-  s.ArchiveFile.Seek(static_cast<int64_t>(offset));
+  s.Archive->Seek(static_cast<int64_t>(offset));
   int error_number = 0;
-  return s.ArchiveFile.TryWrite(bytes.data(), bytes.size(), error_number) ==
-         static_cast<int64_t>(bytes.size());
+  if (s.Archive->TryWrite(bytes.data(), bytes.size(), error_number) ==
+      static_cast<int64_t>(bytes.size()))
+    return true;
+  s.WriteErrorNumber = error_number;
+  return false;
 }
 
 // Patches CRC and sizes into the local header (and its Zip64 extra field when reserved). The
@@ -139,6 +167,8 @@ std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const st
   const DeflateSettings settings = ParseMode(mode);
   s->DeflateReady =
       deflateInit2(&s->ZStream, settings.level, Z_DEFLATED, -15, 8, settings.strategy) == Z_OK;
+  s->DeflateLevel = settings.level;
+  s->DeflateStrategy = settings.strategy;
   s->OutBuffer.reset(new (std::nothrow) unsigned char[kEntryBufferSize]);
   if (!s->DeflateReady || !s->OutBuffer || !OpenArchiveAtEnd(*s, archive_path)) {
     EntryRelease(s.get());
@@ -155,7 +185,68 @@ std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const st
     throw;
   }
   s->DataStart = s->HeaderOffset + header.size();
+  s->WrittenEnd = s->DataStart;
   return s;
+}
+
+int32_t EntryBegin(EntryStream& s, File& archive, uint64_t offset, const std::string& mode,
+                   const std::string& name, uint32_t file_time, const EntryOptions& options) {
+  if (name.size() > kMaxNameLength) throw EInOutError(3);
+  const DeflateSettings settings = ParseMode(mode);
+  if (s.DeflateReady &&
+      (settings.level != s.DeflateLevel || settings.strategy != s.DeflateStrategy)) {
+    deflateEnd(&s.ZStream);
+    s.DeflateReady = false;
+  }
+  if (s.DeflateReady) {
+    // Resetting gives the very state a fresh deflateInit2 would, without its allocations.
+    if (deflateReset(&s.ZStream) != Z_OK) return -2;
+  } else {
+    std::memset(&s.ZStream, 0, sizeof s.ZStream);
+    if (deflateInit2(&s.ZStream, settings.level, Z_DEFLATED, -15, 8, settings.strategy) != Z_OK)
+      return -2;
+    s.DeflateReady = true;
+    s.DeflateLevel = settings.level;
+    s.DeflateStrategy = settings.strategy;
+  }
+  if (!s.OutBuffer) s.OutBuffer.reset(new (std::nothrow) unsigned char[kEntryBufferSize]);
+  if (!s.OutBuffer) return -2;
+  s.Archive = &archive;
+  s.Borrowed = true;
+  s.LastError = 0;
+  s.Crc = crc32(0, nullptr, 0);
+  s.UncompressedSize = 0;
+  s.CompressedSize = 0;
+  s.FileTime = file_time;
+  s.Flags = options.flags;
+  s.HeaderOffset = offset;
+  s.HeaderPatched = false;
+  s.WriteErrorNumber = 0;
+  s.Zip64Reserved = MayOutgrowPlainFields(s, options.expected_size);
+  const std::string header = LocalHeader(s, name);
+  s.DataStart = offset + header.size();
+  s.ZStream.next_out = s.OutBuffer.get();
+  s.ZStream.avail_out = kEntryBufferSize;
+  // Held back while it leaves deflate a useful part of the buffer; a very long name goes out
+  // at once.
+  if (header.size() <= kEntryBufferSize / 2) {
+    std::memcpy(s.OutBuffer.get(), header.data(), header.size());
+    s.ZStream.next_out += header.size();
+    s.ZStream.avail_out -= static_cast<uInt>(header.size());
+    s.HeaderInBuffer = true;
+    s.WrittenEnd = offset;
+    return 0;
+  }
+  s.HeaderInBuffer = false;
+  try {
+    archive.Write(header);
+  } catch (const EInOutError&) {
+    archive.TryTruncate(offset);
+    archive.Seek(static_cast<int64_t>(offset));
+    throw;
+  }
+  s.WrittenEnd = s.DataStart;
+  return 0;
 }
 
 int64_t EntryWrite(EntryStream* stream, const void* buffer, uint32_t length) {
@@ -184,6 +275,7 @@ int32_t EntryFinish(EntryStream* stream, int flush) {
   s.ZStream.avail_in = 0;
   bool done = false;
   for (;;) {
+    if (done && s.HeaderInBuffer && s.LastError == Z_STREAM_END) PatchHeaderInBuffer(s);
     const std::size_t pending = kEntryBufferSize - s.ZStream.avail_out;
     if (pending > 0 && !FlushOutput(s, pending)) return -1;
     if (done) break;
@@ -201,13 +293,14 @@ int32_t EntryRelease(EntryStream* stream) {
   if (stream == nullptr) return -2;
   EntryStream& s = *stream;
   int32_t result = 0;
-  if (s.DeflateReady) {
+  // A borrowed archive and the deflate state stay for the caller's next entry.
+  if (s.DeflateReady && !s.Borrowed) {
     result = deflateEnd(&s.ZStream);
     s.DeflateReady = false;
   }
   if (s.ArchiveFile.IsOpen() && s.ArchiveFile.TryClose() != 0) result = -1;
   if (s.LastError < 0) result = s.LastError;
-  s.OutBuffer.reset();
+  if (!s.Borrowed) s.OutBuffer.reset();
   return result;
 }
 
@@ -216,14 +309,17 @@ int32_t EntryClose(EntryStream* stream) {
   EntryStream& s = *stream;
   if (EntryFinish(&s, Z_FINISH) != 0) return EntryRelease(&s);
   s.UncompressedSize = s.ZStream.total_in;
-  s.CompressedSize = static_cast<uint64_t>(s.ArchiveFile.Size()) - s.DataStart;
+  s.CompressedSize = s.WrittenEnd - s.DataStart;
   if (!s.Zip64Reserved &&
       (s.UncompressedSize > kMaxPlainField || s.CompressedSize > kMaxPlainField)) {
     // Cannot happen while EntryWrite keeps within deflate's bound; never write a wrong field.
     s.LastError = -1;
     return EntryRelease(&s);
   }
-  if (!PatchHeader(s)) return -2;
+  if (!s.HeaderPatched) {
+    if (!PatchHeader(s)) return -2;
+    if (s.Borrowed) s.Archive->Seek(static_cast<int64_t>(s.WrittenEnd));
+  }
   return EntryRelease(&s);
 }
 
@@ -231,6 +327,16 @@ int32_t EntryDiscard(EntryStream* stream) {
   if (stream == nullptr) return -2;
   EntryStream& s = *stream;
   EntryRelease(&s);
+  s.HeaderInBuffer = false;
+  if (s.Borrowed) {
+    if (!s.Archive->TryTruncate(s.HeaderOffset)) return -1;
+    try {
+      s.Archive->Seek(static_cast<int64_t>(s.HeaderOffset));
+    } catch (const EInOutError&) {
+      return -1;
+    }
+    return 0;
+  }
   int error_number = 0;
   File archive = File::TryOpen(s.ArchivePath, OpenMode::kReadWrite, error_number);
   if (!archive.IsOpen() || !archive.TryTruncate(s.HeaderOffset)) return -1;

@@ -56,7 +56,10 @@ struct EntryStream {
   z_stream ZStream;
   int32_t LastError = 0;  // 0 ok, 1 finish completed, -1 archive write failed, else deflate's
   std::string ArchivePath;
-  File ArchiveFile;                            // open from EntryOpen to EntryRelease
+  File ArchiveFile;  // open from EntryOpen to EntryRelease (unused by EntryBegin)
+  // The archive written: &ArchiveFile, or the caller's file given to EntryBegin.
+  File* Archive = nullptr;
+  bool Borrowed = false;  // Archive is the caller's: released streams leave it open
   std::unique_ptr<unsigned char[]> OutBuffer;  // kEntryBufferSize bytes
   uint32_t Crc = 0;
   uint64_t UncompressedSize = 0;  // set by EntryClose
@@ -68,6 +71,14 @@ struct EntryStream {
   uint16_t Flags = kFlagMaximumCompression;  // as written in the local header
   bool Zip64Reserved = false;  // the local header carries the 20-byte Zip64 extra field
   bool DeflateReady = false;   // deflateInit2 succeeded and deflateEnd is still due
+  // The local header waits at the start of OutBuffer, so that a small entry reaches the archive
+  // in one write with its CRC and sizes already in place (EntryBegin only).
+  bool HeaderInBuffer = false;
+  bool HeaderPatched = false;  // CRC and sizes went out with the held-back header
+  int WriteErrorNumber = 0;    // message-table number of the last failed archive write
+  uint64_t WrittenEnd = 0;  // archive offset just past the last byte written
+  int DeflateLevel = 0;     // the settings the deflate state was made or last reset with
+  int DeflateStrategy = 0;
 };
 
 // Opens a stream on the existing archive at `archive_path`, appending the local header and
@@ -83,6 +94,16 @@ std::unique_ptr<EntryStream> EntryOpen(const std::string& archive_path, const st
                                        const std::string& name, uint32_t file_time,
                                        const EntryOptions& options = {});
 
+// Starts an entry on `archive`, which the caller keeps open and positioned at `offset`, its end;
+// for a builder that writes many entries through one handle. `stream` may have carried an
+// earlier entry: its deflate state and buffer are reset and reused (the same bytes as a fresh
+// stream). The local header is held back until the first full buffer or the finish, so a small
+// entry costs one write. Returns 0, or -2 when deflate cannot be set up. Raises EInOutError
+// (number 3, nothing written) when `name` is longer than 65,535 bytes. After EntryClose or
+// EntryDiscard the archive is positioned at its new end; after a failure, see EntryDiscard.
+int32_t EntryBegin(EntryStream& stream, File& archive, uint64_t offset, const std::string& mode,
+                   const std::string& name, uint32_t file_time, const EntryOptions& options = {});
+
 // Deflates `length` bytes of `buffer` into the stream. Returns the number of bytes consumed
 // (`length` on success, fewer after a failed archive write - LastError -1 - or a deflate error -
 // LastError holds it), or -2 without a stream. The CRC covers all `length` bytes either way.
@@ -94,8 +115,9 @@ int64_t EntryWrite(EntryStream* stream, const void* buffer, uint32_t length);
 // done, -2 without a stream, -1 when an archive write failed, else deflate's error.
 int32_t EntryFinish(EntryStream* stream, int flush);
 
-// Ends deflate and closes the archive. -2 without a stream; else 0, or -1 when the close
-// failed, or LastError when that is negative. The record stays readable.
+// Ends deflate and closes the archive (for a stream of EntryBegin: keeps both for the next
+// entry). -2 without a stream; else 0, or -1 when the close failed, or LastError when that is
+// negative. The record stays readable.
 int32_t EntryRelease(EntryStream* stream);
 
 // Finishes the entry, patches CRC and sizes into its local header and releases the stream.

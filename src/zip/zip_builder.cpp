@@ -1,14 +1,12 @@
 #include "zip/zip_builder.h"
 
-#include <sys/stat.h>
-
-#include <memory>
 #include <optional>
 
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
 #include "platform/file.h"
 #include "platform/file_info.h"
+#include "platform/output_file.h"
 #include "zip/central_directory.h"
 #include "zip/entry_stream.h"
 #include "zip/zip_format.h"
@@ -17,38 +15,6 @@ namespace kel {
 
 namespace {
 
-enum CopyResult { kCopyDone = 0, kCopyReadFailed = 1, kCopyWriteFailed = 2 };
-
-// Streams `source` into `stream` in blocks of kEntryBufferSize bytes, then closes the source
-// (a failure of that close raises EInOutError). `on_progress` runs after each block; its
-// exceptions pass through.
-CopyResult CopyFileToEntry(File& source, EntryStream* stream,
-                           const std::function<void(uint64_t)>& on_progress) {
-  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kEntryBufferSize]);
-  for (;;) {
-    int error_number = 0;
-    const int64_t read = source.TryRead(buffer.get(), kEntryBufferSize, error_number);
-    if (read < 0) {
-      source.TryClose();
-      return kCopyReadFailed;
-    }
-    if (read == 0) {
-      source.Close();
-      return kCopyDone;
-    }
-    int64_t written = -1;
-    try {
-      written = EntryWrite(stream, buffer.get(), static_cast<uint32_t>(read));
-    } catch (...) {
-    }
-    if (written != read) {
-      source.TryClose();
-      return kCopyWriteFailed;
-    }
-    if (on_progress) on_progress(static_cast<uint64_t>(read));
-  }
-}
-
 std::string ModeString(int32_t level, uint8_t strategy) {
   std::string mode;
   if (strategy == 1) mode = "f";
@@ -56,16 +22,22 @@ std::string ModeString(int32_t level, uint8_t strategy) {
   return mode + std::to_string(level).substr(0, 1);
 }
 
-// Attribute flags and mode of `path` as they are now; a file that vanished since it was read
-// counts as an ordinary file rather than storing the query's failure value as flags.
-void TakeAttributes(const std::string& path, TPkHeader& header) {
-  if (const auto status = QueryFileStatus(path)) {
-    header.Attributes = status->attributes;
-    header.UnixMode = status->unix_mode;
-  } else {
-    header.Attributes = kAttrArchive;
-    header.UnixMode = S_IFREG | 0644;
-  }
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The file read is the file that was opened, unchanged: a writer that cut, grew or rewrote it
+// meanwhile moves its size or one of its times.
+bool StoodStill(const FileStatus& before, const FileStatus& after, uint64_t bytes_read) {
+  return bytes_read == before.size && after.size == before.size &&
+         SameTime(after.last_write_time, before.last_write_time) &&
+         SameTime(after.change_time, before.change_time);
+}
+
+// The system's reason for a failed write of the stream, when it gave one.
+Reason WriteFailure(const EntryStream& stream) {
+  return stream.WriteErrorNumber != 0 ? Reason::FromErrorNumber(stream.WriteErrorNumber)
+                                      : Reason{};
 }
 
 }  // namespace
@@ -74,96 +46,158 @@ TZipBuilder::TZipBuilder(PathSyntax syntax) : syntax_(syntax), syntax_given_(tru
 
 TZipBuilder::TZipBuilder() = default;
 
+TZipBuilder::~TZipBuilder() = default;
+
 PathSyntax TZipBuilder::Syntax() const {
   // The native syntax is looked up at use, after the program has set its locale.
   return syntax_given_ ? syntax_ : PathSyntax::Native();
 }
 
 void TZipBuilder::OpenArchive(const std::string& archive_path, const std::string& base_dir) {
+  if (output_) output_->Discard();
   archive_entries_.clear();
   archive_name_ = archive_path;
   archive_base_dir_ = base_dir;
-  File::Open(archive_path, OpenMode::kCreate).Close();
+  output_end_ = 0;
+  int error_number = 0;
+  OutputFile output = OutputFile::TryCreate(archive_path, error_number);
+  if (!output.IsOpen()) {
+    output_.reset();
+    throw EInOutError(error_number);
+  }
+  if (output_) {
+    *output_ = std::move(output);
+  } else {
+    output_ = std::make_unique<OutputFile>(std::move(output));
+  }
 }
 
-std::string TZipBuilder::EntryNameFor(const std::string& path, const PathSyntax& syntax) const {
+std::string TZipBuilder::EntryNameFor(const std::string& path, const PathSyntax& syntax,
+                                      uint16_t& flags) const {
   std::string name = syntax.ExtractRelativePath(archive_base_dir_, path);
   if (Encoding == NameEncoding::kCp932) {
-    std::optional<std::string> converted = Utf8ToCp932(name);
-    if (!converted) throw EGZipError("Invalid entry name " + path, 6);
-    name = std::move(*converted);
+    if (IsValidUtf8(name)) {
+      std::optional<std::string> converted = Utf8ToCp932(name);
+      if (!converted) throw EGZipError("Invalid entry name " + path, 6);
+      name = std::move(*converted);
+    } else if (!Cp932ToUtf8(name)) {
+      // Neither UTF-8 nor CP932: no reader could show it as the recipient expects.
+      throw EGZipError("Invalid entry name " + path, 6);
+    }
+  } else if (syntax.code_page == CodePage::kUtf8 && HasHighBytes(name) && IsValidUtf8(name)) {
+    // Readers garble names with high bytes unless told they are UTF-8; bytes that are not
+    // UTF-8 must not be marked as such (readers refuse the entry), so they go in as they are.
+    flags |= kFlagUtf8Name;
   }
   if (name.size() > zip_format::kMaxNameLength) throw EGZipError("Invalid entry name " + path, 6);
   return name;
 }
 
-void TZipBuilder::FinishEntry(File& source, EntryStream* stream, const std::string& path) {
-  switch (CopyFileToEntry(source, stream, OnProgress)) {
-    case kCopyReadFailed:
-      throw EGZipError("Error reading from " + path, 4);
-    case kCopyWriteFailed:
-      throw EGZipError("Error writing to " + archive_name_, 5);
-    case kCopyDone:
-      break;
+FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const std::string& path) {
+  if (!read_buffer_) read_buffer_.reset(new unsigned char[kEntryBufferSize]);
+  EntryStream* stream = stream_.get();
+  uint64_t bytes_read = 0;
+  for (;;) {
+    int error_number = 0;
+    const int64_t read = source.TryRead(read_buffer_.get(), kEntryBufferSize, error_number);
+    if (read < 0)
+      throw EGZipError("Error reading from " + path, 4, Reason::FromErrorNumber(error_number));
+    if (read == 0) break;
+    bytes_read += static_cast<uint64_t>(read);
+    int64_t written = -1;
+    try {
+      written = EntryWrite(stream, read_buffer_.get(), static_cast<uint32_t>(read));
+    } catch (...) {
+    }
+    if (written != read) {
+      throw EGZipError("Error writing to " + archive_name_, 5,
+                       WriteFailure(*stream));
+    }
+    if (OnProgress) OnProgress(static_cast<uint64_t>(read));
   }
-  if (EntryClose(stream) != 0) throw EGZipError("Error closing " + archive_name_, 3);
+  int error_number = 0;
+  const std::optional<FileStatus> after = source.Status(path, error_number);
+  if (!after)
+    throw EGZipError("Error reading from " + path, 4, Reason::FromErrorNumber(error_number));
+  if (!StoodStill(opened, *after, bytes_read))
+    throw EGZipError("Error reading from " + path, 4, {Reason::kChangedWhileRead, 0});
+  if (EntryClose(stream) != 0) {
+    throw EGZipError("Error closing " + archive_name_, 3,
+                     WriteFailure(*stream));
+  }
+  return *after;
 }
 
 void TZipBuilder::AddFileToArchive(const std::string& path) {
-  if (archive_name_.empty()) return;
+  if (archive_name_.empty() || !output_ || !output_->IsOpen()) return;
   int error_number = 0;
   File source = File::TryOpen(path, OpenMode::kRead, error_number);
-  if (!source.IsOpen()) throw EGZipError("Error opening " + path, 2);
+  if (!source.IsOpen())
+    throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number));
   const PathSyntax syntax = Syntax();
-  const std::string name = EntryNameFor(path, syntax);
+  // One status, through the handle that is read: the file read is the file described.
+  const std::optional<FileStatus> opened = source.Status(path, error_number);
+  if (!opened)
+    throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number));
+  // A FIFO, folder or device put in the file's place is never read as an empty or endless file.
+  if (!opened->is_regular)
+    throw EGZipError("Error opening " + path, 2, {Reason::kNotRegularFile, 0});
   EntryOptions options;
-  // Readers garble names with high bytes unless told they are UTF-8.
-  if (Encoding == NameEncoding::kFileSystem && syntax.code_page == CodePage::kUtf8 &&
-      HasHighBytes(name)) {
-    options.flags |= kFlagUtf8Name;
-  }
-  options.expected_size = static_cast<uint64_t>(source.Size());
-  const uint32_t file_time = UnixTimeToLocalDosClamped(source.ModificationTime());
+  const std::string name = EntryNameFor(path, syntax, options.flags);
+  options.expected_size = opened->size;
+  const uint32_t file_time = UnixTimeToLocalDosClamped(opened->last_write_time);
 
-  std::unique_ptr<EntryStream> stream = EntryOpen(
-      archive_name_, ModeString(CompressionLevel, CompressionStrategy), name, file_time, options);
-  if (!stream) {
-    source.TryClose();
+  if (!stream_) stream_ = std::make_unique<EntryStream>();
+  File& archive = output_->Handle();
+  if (EntryBegin(*stream_, archive, output_end_,
+                 ModeString(CompressionLevel, CompressionStrategy), name, file_time,
+                 options) != 0) {
     throw EGZipError("Error opening " + archive_name_, 2);
   }
+  FileStatus after;
   try {
-    FinishEntry(source, stream.get(), path);
+    after = CopyEntry(source, *opened, path);
   } catch (...) {
     // The entry will not be listed: leave none of its bytes behind.
-    EntryDiscard(stream.get());
+    EntryDiscard(stream_.get());
     throw;
   }
+  source.TryClose();
 
   TPkHeader header;
-  header.FileTime = stream->FileTime;
-  header.HeaderOffset = stream->HeaderOffset;
-  header.Crc = stream->Crc;
-  header.CompressedSize = stream->CompressedSize;
-  header.UncompressedSize = stream->UncompressedSize;
-  header.Flags = stream->Flags;
-  header.Zip64Local = stream->Zip64Reserved;
-  TakeAttributes(path, header);
+  header.FileTime = stream_->FileTime;
+  header.HeaderOffset = stream_->HeaderOffset;
+  header.Crc = stream_->Crc;
+  header.CompressedSize = stream_->CompressedSize;
+  header.UncompressedSize = stream_->UncompressedSize;
+  header.Flags = stream_->Flags;
+  header.Zip64Local = stream_->Zip64Reserved;
+  header.Attributes = after.attributes;
+  header.UnixMode = after.unix_mode;
+  output_end_ = stream_->WrittenEnd;
   archive_entries_.emplace_back(name, header);
 }
 
 void TZipBuilder::CloseArchive() {
-  if (archive_name_.empty()) return;
-  File archive = File::Open(archive_name_, OpenMode::kReadWrite);
-  const uint64_t start = static_cast<uint64_t>(archive.Size());
-  archive.Seek(static_cast<int64_t>(start));
+  if (archive_name_.empty() || !output_ || !output_->IsOpen()) return;
+  File& archive = output_->Handle();
   try {
-    WriteCentralDirectory(archive, start, archive_entries_);
+    WriteCentralDirectory(archive, output_end_, archive_entries_);
   } catch (const EInOutError&) {
     // A partial directory would end up inside the archive when the close is tried again.
-    archive.TryTruncate(start);
+    archive.TryTruncate(output_end_);
+    archive.Seek(static_cast<int64_t>(output_end_));
     throw;
   }
-  archive.Close();
+  const int error_number = output_->TryCommit();
+  archive_entries_.clear();
+  archive_name_.clear();
+  if (error_number != 0) throw EInOutError(error_number);
+}
+
+void TZipBuilder::DiscardArchive() noexcept {
+  if (output_) output_->Discard();
+  if (!archive_name_.empty()) TryRemoveEntry(archive_name_);
   archive_entries_.clear();
   archive_name_.clear();
 }

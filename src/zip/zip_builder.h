@@ -1,10 +1,14 @@
 // The zip builder: complete Zip archives of deflated entries, one source file at a time.
 //
-// OpenArchive creates (or empties) the archive and starts a new entry list, AddFileToArchive
-// deflates one file into it through the entry stream and remembers its central-directory facts,
-// CloseArchive appends the central directory and the end record. Archives below 4 GiB and
-// 65,535 entries hold only the classic records; beyond that, Zip64 records are added where a
-// value does not fit.
+// OpenArchive starts the archive and a new entry list, AddFileToArchive deflates one file into
+// it through the entry stream and remembers its central-directory facts, CloseArchive appends
+// the central directory and the end record. Archives below 4 GiB and 65,535 entries hold only
+// the classic records; beyond that, Zip64 records are added where a value does not fit.
+//
+// The archive is written through one handle, from OpenArchive to CloseArchive, into a hidden
+// temporary beside its path (platform/output_file.h), and moved onto its path only when
+// complete: a half-written archive is never seen under its name, and whatever stood there (an
+// older archive, a link to another file) is replaced, never written through.
 //
 // A TZipBuilder holds one archive at a time and is used by one thread at a time; separate
 // builders may run on separate threads. The module-level functions below work on one default
@@ -13,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,20 +28,29 @@
 namespace kel {
 
 class File;
+class OutputFile;
 struct EntryStream;
+struct FileStatus;
 
 // The builder's failure: a message and a Code (the inherited error number stays 0).
-//   2 "Error opening " + source path     - the source cannot be opened for reading
-//   2 "Error opening " + archive path    - the entry stream cannot be opened on the archive
-//   4 "Error reading from " + source path
+//   2 "Error opening " + source path     - the source cannot be opened for reading, or is no
+//                                          regular file (a folder, FIFO, device)
+//   2 "Error opening " + archive path    - the entry stream cannot be set up on the archive
+//   4 "Error reading from " + source path - a read failed, or the file changed while it was
+//                                          read (its size, times or length read differ)
 //   5 "Error writing to " + archive path - the data could not be written (also: the entry would
 //                                          outgrow a field that has no Zip64 room)
 //   3 "Error closing " + archive path    - finishing the entry failed
 //   6 "Invalid entry name " + source path - the name is longer than 65,535 bytes or has no form
 //                                          in the chosen name encoding
+// The Reason beside the message says why, where the system said (disk full, access denied, the
+// file changed while being read, not a regular file).
 class EGZipError : public EInOutError {
  public:
-  EGZipError(std::string message, int32_t code) : EInOutError(std::move(message), 0), Code(code) {}
+  EGZipError(std::string message, int32_t code, Reason reason = {})
+      : EInOutError(std::move(message), 0), Code(code) {
+    SetReason(reason);
+  }
   const char* ClassName() const noexcept override { return "EGZipError"; }
 
   int32_t Code;
@@ -58,9 +72,10 @@ class TPkHeader {
 
 // How entry names are stored.
 enum class NameEncoding {
-  kFileSystem,  // the file system's bytes; UTF-8 names with high bytes get the UTF-8 marks
-  kCp932,       // UTF-8 file names converted to Microsoft code page 932, no UTF-8 marks (code 6 if
-                // a name has no CP932 form)
+  kFileSystem,  // the file system's bytes; valid UTF-8 names with high bytes get the UTF-8
+                // marks, other bytes (a Shift-JIS name on a Linux disk) go in unmarked
+  kCp932,       // UTF-8 file names converted to Microsoft code page 932, names that are valid
+                // CP932 already kept; no UTF-8 marks (code 6 if a name is neither)
 };
 
 class TZipBuilder {
@@ -70,24 +85,38 @@ class TZipBuilder {
   // Entry names in `syntax`; its code page also decides whether names get the UTF-8 marks.
   explicit TZipBuilder(PathSyntax syntax);
 
-  // Starts a new archive at `archive_path`; entry names are made relative to the directory part
-  // of `base_dir`. An open archive's entry list is dropped (its file stays without a central
-  // directory). Creates or truncates the file; raises EInOutError when that fails (the new
-  // name and empty list are in place then).
+  TZipBuilder(const TZipBuilder&) = delete;
+  TZipBuilder& operator=(const TZipBuilder&) = delete;
+  // An archive still open is discarded (its temporary removed).
+  ~TZipBuilder();
+
+  // Starts a new archive for `archive_path`; entry names are made relative to the directory
+  // part of `base_dir`. An open archive is discarded first (DiscardArchive without touching its
+  // path). Creates the temporary; nothing happens at `archive_path` until CloseArchive. Raises
+  // EInOutError when the temporary cannot be created (the new name and empty list are in place
+  // then, with no archive open for writing: AddFileToArchive and CloseArchive do nothing).
   void OpenArchive(const std::string& archive_path, const std::string& base_dir);
 
   // Adds `path` as one deflated entry. Does nothing without an open archive. Raises EGZipError
-  // (codes above) or EInOutError (the local header cannot be written, the source cannot be
-  // closed, its time or size cannot be read). After a failure the archive stays open with the
-  // entries added before, and the file is cut back to where the failed entry began.
+  // (codes above) or EInOutError (the local header cannot be written). After a failure the
+  // archive stays open with the entries added before, cut back to where the failed entry began.
   void AddFileToArchive(const std::string& path);
 
-  // Appends the central directory and end record and ends the archive. Does nothing without an
-  // open archive. Raises EInOutError on any file failure; the archive then stays open here, cut
-  // back to its entries where possible, so that the close can be tried again.
+  // Appends the central directory and end record and moves the archive onto its path. Does
+  // nothing without an open archive. Raises EInOutError on a failure: when writing the
+  // directory failed, the archive stays open, cut back to its entries, so that the close can
+  // be tried again; when the move failed (or the temporary was removed or replaced meanwhile:
+  // number 2), the archive is discarded.
   void CloseArchive();
 
-  // The open archive's path; empty when none is open.
+  // Gives up on the open archive: its temporary is removed and the entry standing at its path
+  // (an archive of an earlier run, or a link: the entry itself, never what a link points to)
+  // is removed too, so that a file that could not be archived leaves no archive behind. The
+  // builder then has no archive open. Never throws.
+  void DiscardArchive() noexcept;
+
+  // The open archive's path; empty when none is open (or after a failed OpenArchive, the path
+  // it was given).
   const std::string& ArchiveName() const { return archive_name_; }
   const std::string& ArchiveBaseDir() const { return archive_base_dir_; }
   // Entries added since OpenArchive, in order.
@@ -105,15 +134,23 @@ class TZipBuilder {
 
  private:
   PathSyntax Syntax() const;
-  // Copies the source into the stream and closes both; raises EGZipError 4, 5 or 3.
-  void FinishEntry(File& source, EntryStream* stream, const std::string& path);
-  std::string EntryNameFor(const std::string& path, const PathSyntax& syntax) const;
+  // Copies the source into the stream, checks that it stood still and finishes the entry;
+  // raises EGZipError 4, 5 or 3. Returns the source's status after the copy.
+  FileStatus CopyEntry(File& source, const FileStatus& opened, const std::string& path);
+  std::string EntryNameFor(const std::string& path, const PathSyntax& syntax,
+                           uint16_t& flags) const;
 
   PathSyntax syntax_;
   bool syntax_given_ = false;
   std::string archive_name_;
   std::string archive_base_dir_;
   std::vector<std::pair<std::string, TPkHeader>> archive_entries_;
+  // Kept from archive to archive: the output's handle, the entry stream with its deflate state
+  // and the read buffer, so that a file costs no set-up of its own.
+  std::unique_ptr<OutputFile> output_;
+  uint64_t output_end_ = 0;  // the archive's size so far
+  std::unique_ptr<EntryStream> stream_;
+  std::unique_ptr<unsigned char[]> read_buffer_;
 };
 
 // The builder behind the module-level operations (created on first use).
