@@ -13,7 +13,7 @@
 #include "zip/archive_verifier.h"
 #include "batch/cp932_names.h"
 #include "platform/code_page.h"
-#include "platform/file_identity.h"
+#include "platform/file.h"
 #include "platform/file_info.h"
 #include "platform/string_list.h"
 #include "zip/entry_stream.h"
@@ -122,6 +122,7 @@ void BatchArchiver::Configure(TZipBuilder& builder, bool on_pass_thread) {
   builder.Encoding = settings_.encoding;
   builder.OnProgress = [this, on_pass_thread](uint64_t bytes) {
     counters_.bytes_done.fetch_add(bytes, std::memory_order_relaxed);
+    if (StopRequested()) throw EAbort();
     if (on_pass_thread && OnTick) OnTick();
   };
 }
@@ -147,9 +148,12 @@ ExpectedEntry ExpectedFor(const PassFile& file, const ArchiverSettings& settings
 
 }  // namespace
 
+bool BatchArchiver::StopRequested() const {
+  return settings_.stop_requested && settings_.stop_requested();
+}
+
 BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFile& file,
                                               int32_t index) {
-  counters_.current.store(index, std::memory_order_relaxed);
   Outcome outcome;
   try {
     ArchiveFile(builder, file.archive_path, file.source_path, file.base_dir);
@@ -157,8 +161,12 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
     if (settings_.verify) VerifyArchive(file.archive_path, ExpectedFor(file, settings_));
   } catch (const EAbort&) {
     outcome.error = std::current_exception();
+    TryRemoveEntry(file.archive_path);
   } catch (const Exception& e) {
     outcome.error = std::current_exception();
+    // A file that failed after its archive was moved into place (verification, the test seam)
+    // leaves no archive either.
+    TryRemoveEntry(file.archive_path);
     if (settings_.keep_going) {
       outcome.skipped = true;
       outcome.message = e.Message();
@@ -190,6 +198,8 @@ void BatchArchiver::ArchiveHere(const std::vector<PassFile>& files, const PassFi
   Configure(builder, true);
   for (std::size_t i = 0; i < files.size(); ++i) {
     const auto index = static_cast<int32_t>(i);
+    if (StopRequested()) throw EAbort();
+    counters_.current.store(index, std::memory_order_relaxed);
     Outcome outcome = Archive(builder, files[i], index);
     if (!Settle(outcome, index, files[i].source_path, done)) return;
   }
@@ -210,6 +220,7 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
     TZipBuilder builder(settings_.syntax);
     Configure(builder, false);
     for (;;) {
+      if (StopRequested()) LowerTo(limit, 0);
       const int32_t i = next.fetch_add(1);
       if (i >= limit.load()) return;
       Outcome outcome = Archive(builder, files[static_cast<std::size_t>(i)], i);
@@ -236,8 +247,15 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
       // batch of them at a time instead of waking (and taking a core from a worker) per file.
       if (!slot.finished) finished.wait_for(lock, kReportNap, [&slot] { return slot.finished; });
       awaited = i;
+      // The display names the earliest file still being compressed, not the one begun last.
+      counters_.current.store(i, std::memory_order_relaxed);
       while (!finished.wait_for(lock, kTickPeriod, [&slot] { return slot.finished; })) {
         lock.unlock();
+        if (StopRequested()) {
+          // The file awaited may never be handed out now: stop waiting for it.
+          crew.Join();
+          throw EAbort();
+        }
         if (OnTick) OnTick();
         lock.lock();
       }

@@ -31,6 +31,9 @@ struct ArchiverSettings {
   bool keep_going = false;  // a file that fails is skipped (it leaves no archive, as always)
   NameEncoding encoding = NameEncoding::kFileSystem;  // entry names and the index
   PathSyntax syntax = PathSyntax::Native();
+  // Asked between files and between blocks of a file: true ends the pass at its next safe
+  // point with EAbort (the file in hand leaves no archive; finished ones stay). Thread-safe.
+  std::function<bool()> stop_requested;
   // Test seam: runs right after archive `index` is closed and before it is verified, on the
   // thread that wrote it. An exception it raises counts as that file's failure.
   std::function<void(int32_t index, const std::string& archive_path)> after_close;
@@ -40,7 +43,7 @@ struct ArchiverSettings {
 struct PassCounters {
   std::atomic<uint64_t> bytes_done{0};  // source bytes compressed so far
   std::atomic<int32_t> files_done{0};   // files finished (archived or skipped), any order
-  std::atomic<int32_t> current{-1};     // the file begun last
+  std::atomic<int32_t> current{-1};     // the earliest file not finished yet
 };
 
 // A file skipped under keep_going and why: the error display's message of its failure.
@@ -77,6 +80,7 @@ class BatchArchiver : public PassArchiver {
  private:
   struct Outcome;
   void Configure(TZipBuilder& builder, bool on_pass_thread);
+  bool StopRequested() const;
   Outcome Archive(TZipBuilder& builder, const PassFile& file, int32_t index);
   // Reports a finished file in order; false when the pass is to stop.
   bool Settle(Outcome& outcome, int32_t index, const std::string& source, const PassFileDone& done);

@@ -1,7 +1,4 @@
 // kelvarin-batch SOURCE OUTPUT [OPTION]...: the desktop program's job without a window.
-#include <malloc.h>
-#include <unistd.h>
-
 #include <clocale>
 #include <iostream>
 #include <string>
@@ -9,14 +6,13 @@
 
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
+#include "platform/interrupt_watch.h"
 #include "platform/terminal.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  // Every file's deflate state (about 270 KB) is freed before the next one is allocated; with
-  // the default trim threshold the heap shrinks and grows again each time, and every file pays
-  // for fresh zeroed pages. Keeping a few megabytes costs nothing the run does not use anyway.
-  mallopt(M_TRIM_THRESHOLD, 8 << 20);
+  // Before any thread starts: an interrupt then reaches the watch, not a worker.
+  const kel::InterruptWatch interrupts;
   const kel::BatchOptions options =
       kel::ParseBatchOptions(std::vector<std::string>(argv + 1, argv + argc));
   switch (options.action) {
@@ -39,7 +35,8 @@ int main(int argc, char** argv) {
   settings.verify = options.verify;
   settings.keep_going = options.keep_going;
   settings.encoding = options.encoding;
-  settings.terminal = kel::IsTerminal(STDOUT_FILENO);
-  settings.terminal_columns = [] { return kel::TerminalColumns(STDOUT_FILENO); };
+  settings.terminal = kel::IsTerminal(kel::kStandardOutput);
+  settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
+  settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };
   return kel::RunBatch(settings, std::cout, std::cerr);
 }

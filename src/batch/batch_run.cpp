@@ -7,10 +7,13 @@
 #include "batch/progress_display.h"
 #include "job/batch_job.h"
 #include "job/folder_field.h"
+#include "job/job_errors.h"
+#include "job/name_text.h"
 #include "platform/code_page.h"
 #include "platform/error_text.h"
 #include "platform/exceptions.h"
 #include "platform/file_info.h"
+#include "platform/interrupt_watch.h"
 #include "search/search_file.h"
 
 namespace kel {
@@ -58,6 +61,24 @@ std::string ErrorText(const std::string& message) {
   return MessageWithPeriod(message, SystemCodePage());
 }
 
+// The error display's text and, on the same line, the reason where one is known; control
+// characters (of a folder's name, say) shown escaped so they cannot move the terminal's cursor.
+std::string ErrorLine(const std::string& message, const Reason& reason) {
+  std::string line = ErrorText(message);
+  const std::string why = ReasonText(reason);
+  if (!why.empty()) line += " (" + why + ")";
+  return EscapedName(line);
+}
+
+// The folder as the system resolves it (links followed before ".."), or the job's refusal.
+std::string ResolvedFolder(const std::string& folder) {
+  if (const auto resolved = ResolveExistingPath(folder)) {
+    if (DirectoryExists(*resolved)) return *resolved;
+    throw EFolderError(EFolderError::Kind::kNotAFolder, folder);
+  }
+  throw EFolderError(EFolderError::Kind::kNotFound, folder);
+}
+
 ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& syntax) {
   ArchiverSettings a;
   a.jobs = s.jobs;
@@ -66,6 +87,9 @@ ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& sy
   a.encoding = s.encoding;
   a.syntax = syntax;
   a.after_close = s.after_close;
+  if (s.interrupt_signal) {
+    a.stop_requested = [signal = s.interrupt_signal] { return signal() != 0; };
+  }
   return a;
 }
 
@@ -86,7 +110,8 @@ void PrintSummary(const BatchArchiver& archiver, std::ostream& err) {
   } else {
     err << "。" << skipped.size() << " 個のファイルは圧縮できませんでした:\n";
     for (const SkippedFile& file : skipped)
-      err << "  " << file.source_path << ": " << ErrorText(file.message) << '\n';
+      err << "  " << EscapedName(file.source_path) << ": " << ErrorLine(file.message, file.reason)
+          << '\n';
   }
   err << std::flush;
 }
@@ -146,12 +171,14 @@ class Display {
 }  // namespace
 
 int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err) {
-  for (const std::string& folder : {settings.source, settings.output}) {
-    if (!DirectoryExists(folder)) {
-      // "Folder X not found."
-      err << ErrorText("フォルダ " + folder + " が見つかりません") << '\n' << std::flush;
-      return 1;
-    }
+  std::string source;
+  std::string output;
+  try {
+    source = ResolvedFolder(settings.source);
+    output = ResolvedFolder(settings.output);
+  } catch (const Exception& e) {
+    err << ErrorLine(e.Message(), e.GetReason()) << '\n' << std::flush;
+    return 1;
   }
   const PathSyntax syntax = PathSyntax::Native();
   if (settings.encoding == NameEncoding::kCp932 && syntax.code_page != CodePage::kUtf8) {
@@ -166,12 +193,13 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   archiver.OnSkip = [&display, &err](const SkippedFile& file) {
     display.BeforeError();
     // "File X was skipped: <reason>"
-    err << "ファイル " << file.source_path << " を飛ばしました: " << ErrorText(file.message) << '\n'
+    err << "ファイル " << EscapedName(file.source_path)
+        << " を飛ばしました: " << ErrorLine(file.message, file.reason) << '\n'
         << std::flush;
   };
 
-  FixedField edit1(FolderFieldText(settings.source, syntax));
-  FixedField edit2(FolderFieldText(settings.output, syntax));
+  FixedField edit1(FolderFieldText(source, syntax));
+  FixedField edit2(FolderFieldText(output, syntax));
   ImmediateTimer timer;
   NoMessages messages;
   TSearchFile search(syntax);
@@ -179,6 +207,10 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   job.SetArchiver(&archiver);
   search.OnFind = [&job](TSearchFile& sender, const std::string& name, const TSearchFileData& data,
                          bool& go_on) { job.SearchFile1Find(sender, name, data, go_on); };
+  job.OnWarning = [&display, &err](const std::string& text) {
+    display.BeforeError();
+    err << EscapedName(ErrorText(text)) << '\n' << std::flush;
+  };
 
   job.FormCreate();
   CloseOnExit close(job);
@@ -189,14 +221,22 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
     while (timer.Interval() > 0) job.Timer1Timer();
   } catch (const EAbort&) {
     display.BeforeError();
-    return 1;
+    const int signal_number = settings.interrupt_signal ? settings.interrupt_signal() : 0;
+    if (signal_number == 0) return 1;
+    // "Stopped by SIGINT: N of M files archived; their archives are complete, the file in hand
+    // and the rest were not written."
+    err << InterruptWatch::SignalName(signal_number) << " により中止しました: "
+        << state.FileCount << " 個中 " << archiver.Archived()
+        << " 個のファイルを圧縮済みです。書きかけの書庫は残していません\n"
+        << std::flush;
+    return 128 + signal_number;
   } catch (const Exception& e) {
     display.BeforeError();
-    err << ErrorText(e.Message()) << '\n' << std::flush;
+    err << ErrorLine(e.Message(), e.GetReason()) << '\n' << std::flush;
     return 1;
   } catch (const std::exception& e) {
     display.BeforeError();
-    err << ErrorText(e.what()) << '\n' << std::flush;
+    err << EscapedName(ErrorText(e.what())) << '\n' << std::flush;
     return 1;
   }
   display.BeforeError();

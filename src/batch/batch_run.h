@@ -23,6 +23,10 @@ struct BatchSettings {
   bool terminal = false;
   std::function<int()> terminal_columns = [] { return 80; };
 
+  // The signal number of a request to stop (InterruptWatch::Signal), asked while files are
+  // archived; not 0 ends the run after the file in hand is given up, with 128 + that number.
+  std::function<int()> interrupt_signal;
+
   // Test seams. after_collection runs once the start action has collected the files, before
   // the pass; after_close as ArchiverSettings::after_close.
   std::function<void()> after_collection;
@@ -33,7 +37,10 @@ struct BatchSettings {
 // through the same BatchJob the window uses: the status texts on `out` (on a line each, or the
 // terminal's status line; the completion text last), a failure as the error display's text on
 // `err`, files skipped under keep_going on `err` as they come and a summary at the end. Both
-// folders must exist. Returns the exit status: 0 done, 1 failed or a file skipped.
+// folders must exist; they are resolved as the system resolves them (links before ".."). A
+// failure's line carries its reason, and names are shown with control characters escaped.
+// Returns the exit status: 0 done, 1 failed or a file skipped, 128 + the signal's number when
+// interrupted (a line on `err` says where the run stopped).
 int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err);
 
 }  // namespace kel

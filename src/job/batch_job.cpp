@@ -89,6 +89,7 @@ void BatchJob::Button1Click() {
   if (output.empty()) throw EFolderError(EFolderError::Kind::kNoOutputFolder, output);
   CheckFolderField(output, syntax_);
   output_folder_ = FolderFieldText(output, syntax_);
+  lock_ = FolderLock();  // a start whose pass has not begun yet is superseded, not a rival
   LockOutputFolder();
   try {
     // Under the lock no other run writes here: whatever temporary is left is a killed run's.

@@ -82,8 +82,8 @@ class File {
 
 // Moves the file at `from` onto `to`, in one step, replacing whatever entry stands at `to` (a
 // file, a symbolic link, a FIFO) without writing through it or touching what a link points to.
-// Both must be in the same folder. 0, or the message-table number of the failure (a folder at
-// `to` gives 5). Never throws.
+// Both must be in the same folder. 0, or the message-table number of the failure (a folder or
+// a device node at `to` gives 5: neither is ever replaced). Never throws.
 int TryReplaceFile(const std::string& from, const std::string& to) noexcept;
 
 // Removes the entry at `path` itself: a file, or a link (never what it points to); never a

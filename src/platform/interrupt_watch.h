@@ -1,7 +1,9 @@
 // Notices a request to stop the program (SIGINT, SIGTERM, SIGHUP on POSIX; Ctrl-C, Ctrl-Break
 // and the console's close on Windows) while a watch is alive, so that a long run can stop at
 // its next safe point, clean up and exit with 128 + the signal's number instead of dying with
-// half-written files. Only one watch may be alive at a time.
+// half-written files. A second request while the first is pending ends the process at once
+// with 128 + its number (the program did not get to a safe point). Only one watch may be alive
+// at a time.
 #pragma once
 
 #include <memory>

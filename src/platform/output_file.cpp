@@ -88,7 +88,8 @@ OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_numbe
   return output;
 }
 
-int OutputFile::TryCommit() noexcept {
+int OutputFile::TryCommit(bool* move_failed) noexcept {
+  if (move_failed != nullptr) *move_failed = false;
   if (temporary_path_.empty()) return 6;
   int error_number = 0;
   const auto written = file_.Status(std::string(), error_number);
@@ -103,6 +104,7 @@ int OutputFile::TryCommit() noexcept {
     return close_error;
   }
   if (const int move_error = TryReplaceFile(temporary_path_, final_path_); move_error != 0) {
+    if (move_failed != nullptr) *move_failed = true;
     Discard();
     return move_error;
   }

@@ -41,8 +41,10 @@ class OutputFile {
   // Closes the handle and moves the temporary onto the final name. First checks through the
   // handle that the file at the temporary's path is still the one written (not removed or
   // replaced meanwhile: number 2 then). 0, or the message-table number of the failure; the
-  // temporary is removed then. Never throws.
-  int TryCommit() noexcept;
+  // temporary is removed then. `move_failed` (optional) tells whether it was the move that
+  // failed (the name is taken by a folder, say) rather than the file's own completion. Never
+  // throws.
+  int TryCommit(bool* move_failed = nullptr) noexcept;
 
   // Closes the handle and removes the temporary (only when it is still the file written).
   // Nothing stands at the final name because of it. Never throws.

@@ -53,7 +53,14 @@ void TStringList::SaveToFile(const std::string& path) const {
     throw error;  // the temporary goes with `output`; what stood at `path` stays as it was
   }
   // The commit's close can be the first report of lost data (network file systems, quotas).
-  if (const int commit_error = output.TryCommit(); commit_error != 0) {
+  bool move_failed = false;
+  if (const int commit_error = output.TryCommit(&move_failed); commit_error != 0) {
+    if (move_failed) {
+      // The name cannot be had (a folder stands there): the file was not created.
+      EFCreateError error(path);
+      error.SetReason(Reason::FromErrorNumber(commit_error));
+      throw error;
+    }
     EWriteError error;
     error.SetReason(Reason::FromErrorNumber(commit_error));
     throw error;

@@ -3,6 +3,9 @@
 
 namespace kel {
 
+// The descriptor of standard output, the same number on every system.
+constexpr int kStandardOutput = 1;
+
 // True when the descriptor `fd` is a terminal.
 bool IsTerminal(int fd) noexcept;
 

@@ -195,6 +195,10 @@ void TZipBuilder::CloseArchive() {
   if (error_number != 0) throw EInOutError(error_number);
 }
 
+std::string TZipBuilder::TemporaryPath() const {
+  return output_ && output_->IsOpen() ? output_->TemporaryPath() : std::string();
+}
+
 void TZipBuilder::DiscardArchive() noexcept {
   if (output_) output_->Discard();
   if (!archive_name_.empty()) TryRemoveEntry(archive_name_);

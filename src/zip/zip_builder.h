@@ -119,6 +119,9 @@ class TZipBuilder {
   // it was given).
   const std::string& ArchiveName() const { return archive_name_; }
   const std::string& ArchiveBaseDir() const { return archive_base_dir_; }
+  // Where the open archive is being written until CloseArchive moves it onto its path; empty
+  // when none is open.
+  std::string TemporaryPath() const;
   // Entries added since OpenArchive, in order.
   const std::vector<std::pair<std::string, TPkHeader>>& ArchiveEntries() const {
     return archive_entries_;

@@ -11,6 +11,7 @@
 #include "job/archive_naming.h"
 #include "job/job_checks.h"
 #include "job/job_errors.h"
+#include "job/name_text.h"
 #include "job_harness.h"
 #include "support/temp_dir.h"
 
@@ -65,14 +66,16 @@ TEST(Collection, RegularFilesNumberedAcrossSubFoldersAndOddEntries) {
   fs::create_symlink(source + "/sub2", source + "/dirlink");
   fs::create_symlink(source + "/a.b", source + "/link.b");  // a regular file through a link
 
+  fs::create_directory(dir / "out");
+  const std::string out = dir / "out/";
   JobHarness h;
-  h.Start(source, "/out/");
+  h.Start(source, out);
   EXPECT_EQ(h.state.FileCount, 7);
   const std::set<std::string> expected = {
       source + "/report.docx", source + "/a.b",     source + "/Makefile", source + "/.profile",
       source + "/写真.jpg",    source + "/x y.txt", source + "/link.b"};
   EXPECT_EQ(AsSet(*h.state.SourceFiles), expected);
-  ExpectNumberedWithoutGaps(h.state, "/out/");
+  ExpectNumberedWithoutGaps(h.state, out);
   EXPECT_EQ(h.panel.texts, std::vector<std::string>{""});
   EXPECT_EQ(h.timer.interval, BatchJob::kTimerPeriod);
   EXPECT_FALSE(fs::exists(source + "/files.txt"));  // collection writes nothing
@@ -82,7 +85,7 @@ TEST(Collection, FolderWithoutFilesCollectsNothing) {
   TempDir dir;
   fs::create_directories(dir / "only/sub");
   JobHarness h;
-  h.Start(dir / "only", "/out/");
+  h.Start(dir / "only", dir / "only/sub");
   EXPECT_EQ(h.state.FileCount, 0);
   EXPECT_EQ(
       h.state.ListingLines->Count() + h.state.ArchivePaths->Count() + h.state.SourceFiles->Count(),
@@ -98,23 +101,108 @@ TEST(Collection, SecondRunHoldsOnlyItsOwnFilesFromZero) {
   WriteFile(dir / "two/z.dat", "2");
 
   JobHarness h;
-  h.Start(dir / "one/", "/out/");
+  h.Start(dir / "one/", dir / "one/");
   ASSERT_EQ(h.state.FileCount, 3);
-  h.Start(dir / "two/", "/other/");
+  // A second start before the first one's pass replaces it, into the same folder or another.
+  h.Start(dir / "one/", dir / "one/");
+  ASSERT_EQ(h.state.FileCount, 3);
+  h.Start(dir / "two/", dir / "one/");
   EXPECT_EQ(h.state.FileCount, 1);
   EXPECT_EQ(h.state.SourceFiles->Items(), std::vector<std::string>{dir / "two/z.dat"});
-  EXPECT_EQ(h.state.ArchivePaths->Items(), std::vector<std::string>{"/other/0000_dat.zip"});
+  EXPECT_EQ(h.state.ArchivePaths->Items(), std::vector<std::string>{dir / "one/0000_dat.zip"});
   EXPECT_EQ(h.state.ListingLines->Items(), std::vector<std::string>{"0000_DAT.ZIP\tz"});
 }
 
-TEST(Collection, OutputFieldIsAPlainPrefix) {
+TEST(Collection, FolderFieldsAreCheckedAndTheOutputTakenAsAFolder) {
   TempDir dir;
-  WriteFile(dir / "report.docx", "r");
+  fs::create_directories(dir / "in");
+  fs::create_directories(dir / "out");
+  WriteFile(dir / "in/report.docx", "r");
+  WriteFile(dir / "file.txt", "not a folder");
+  WriteFile(dir / "out/files.txt", "earlier index");
+  struct Row {
+    std::string source, output, error;
+  };
+  const Row rows[] = {
+      // Typed without a separator, the output folder still receives the archives.
+      {dir / "in", dir / "out", ""},
+      {dir / "in/", dir / "out/", ""},
+      {dir / "missing", dir / "out", "フォルダ " + dir / "missing" + " が見つかりません"},
+      {dir / "file.txt", dir / "out", dir / "file.txt" + " はフォルダではありません"},
+      {"", dir / "out", "圧縮するフォルダが指定されていません"},
+      {dir / "in", "", "出力先フォルダが指定されていません"},
+      {dir / "in", dir / "missing", "フォルダ " + dir / "missing" + " が見つかりません"},
+      {dir / "in", dir / "file.txt", dir / "file.txt" + " はフォルダではありません"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.source + " -> " + row.output);
+    JobHarness h;
+    try {
+      h.Start(row.source, row.output);
+      EXPECT_EQ(row.error, "");
+      EXPECT_EQ(h.state.ArchivePaths->Items(),
+                std::vector<std::string>{dir / "out/0000docx.zip"});
+      h.RunTimer();
+    } catch (const EFolderError& e) {
+      EXPECT_EQ(e.Message(), row.error);
+      EXPECT_EQ(h.timer.interval, 0);
+      EXPECT_EQ(ReadFile(dir / "out/files.txt"), "earlier index");  // nothing written
+    }
+  }
+  EXPECT_TRUE(fs::exists(dir / "out/0000docx.zip"));
+  EXPECT_FALSE(fs::exists(dir / "out0000docx.zip"));
+}
+
+TEST(Collection, ControlCharactersInANameStopTheRunBeforeAnythingIsWritten) {
+  for (const std::string bad : {"a\tb.txt", "line\nbreak.txt", "cr\r.txt", "esc\x1b.txt",
+                                "del\x7f.txt"}) {
+    TempDir dir;
+    WriteFile(dir / "good.txt", "g");
+    WriteFile(dir / bad, "b");
+    JobHarness h;
+    try {
+      h.Start(dir.path(), dir.path());
+      FAIL() << "no error for " << bad;
+    } catch (const EBadFileName& e) {
+      // The name is shown with its control character escaped, never raw.
+      EXPECT_EQ(e.Message().find_first_of("\t\n\r\x1b\x7f"), std::string::npos);
+      EXPECT_NE(e.Message().find(EscapedName(dir / bad)), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(h.timer.interval, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+  }
+}
+
+TEST(Collection, StaleTemporariesAreClearedAndNeverCollected) {
+  TempDir dir;
+  WriteFile(dir / "a.txt", "a");
+  const std::string stale = dir / ".kelvarin-00112233aabb-0000_txt.zip.tmp";
+  WriteFile(stale, "a killed run's half archive");
   JobHarness h;
-  h.Start(dir.path(), "/srv/out");  // typed by hand, without a separator
-  EXPECT_EQ(h.state.ArchivePaths->Items(), std::vector<std::string>{"/srv/out0000docx.zip"});
-  h.Start(dir.path(), "");
-  EXPECT_EQ(h.state.ArchivePaths->Items(), std::vector<std::string>{"0000docx.zip"});
+  h.before_find = [&] { WriteFile(dir / ".kelvarin-ffeeddccbbaa-files.txt.tmp", "x"); };
+  h.Start(dir.path(), dir.path());
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_EQ(h.state.SourceFiles->Items(), std::vector<std::string>{dir / "a.txt"});
+}
+
+TEST(Collection, SecondRunIntoABusyFolderIsRefused) {
+  TempDir dir;
+  fs::create_directory(dir / "in");
+  fs::create_directory(dir / "out");
+  WriteFile(dir / "in/a.txt", "a");
+  JobHarness first;
+  JobHarness second;
+  first.Start(dir / "in", dir / "out");  // holds the folder until its pass has run
+  try {
+    second.Start(dir / "in", dir / "out");
+    FAIL() << "no error for a busy folder";
+  } catch (const EFolderBusy& e) {
+    EXPECT_NE(e.Message().find(dir / "out/"), std::string::npos) << e.Message();
+  }
+  first.RunTimer();
+  EXPECT_NO_THROW(second.Start(dir / "in", dir / "out"));
+  second.RunTimer();
+  EXPECT_EQ(ReadFile(dir / "out/files.txt"), "0000_TXT.ZIP\ta\r\n");
 }
 
 TEST(Collection, WindowsPathsInTheHandler) {

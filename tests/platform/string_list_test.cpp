@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
 
@@ -42,7 +44,23 @@ TEST(StringListTest, SaveFailuresRaiseStreamErrors) {
   } catch (const EFCreateError& e) {
     EXPECT_EQ(e.Message(), "ファイル " + path + " を作成できません");
   }
-  EXPECT_THROW(list.SaveToFile("/dev/full"), EWriteError);
+}
+
+TEST(StringListTest, SaveReplacesALinkStandingAtThePathAndNeverWritesThroughIt) {
+  TStringList list;
+  list.Add("line");
+  test::TempDir dir;
+  test::WriteFile(dir / "victim.txt", "precious");
+  std::filesystem::create_symlink(dir / "victim.txt", dir / "files.txt");
+  std::filesystem::create_hard_link(dir / "victim.txt", dir / "hard.txt");
+  list.SaveToFile(dir / "files.txt");
+  list.SaveToFile(dir / "hard.txt");
+  EXPECT_EQ(test::ReadFile(dir / "victim.txt"), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "files.txt"));
+  EXPECT_EQ(test::ReadFile(dir / "files.txt"), "line\r\n");
+  EXPECT_EQ(test::ReadFile(dir / "hard.txt"), "line\r\n");
+  // Only the outputs remain: no temporary is left beside them.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
 
 }  // namespace

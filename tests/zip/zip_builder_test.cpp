@@ -405,7 +405,7 @@ TEST_F(ZipBuilderTest, NameLongerThanSixteenBitsIsRefused) {
     EXPECT_EQ(e.Code, 6);
     EXPECT_EQ(e.Message(), "Invalid entry name " + path);
   }
-  EXPECT_EQ(std::filesystem::file_size(archive_), 0u);
+  EXPECT_EQ(std::filesystem::file_size(builder_.TemporaryPath()), 0u);
 }
 
 }  // namespace

@@ -199,6 +199,12 @@ int File::TryClose() noexcept {
 
 int TryReplaceFile(const std::string& from, const std::string& to) noexcept {
   if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos) return 3;
+  // A device node is no output of ours, whatever its name: replacing /dev/full or a disk's node
+  // would break the system for everyone.
+  struct stat standing {};
+  if (::lstat(to.c_str(), &standing) == 0 &&
+      (S_ISCHR(standing.st_mode) || S_ISBLK(standing.st_mode)))
+    return 5;
   // rename() replaces the entry at `to` itself: a link is replaced, not followed.
   if (::rename(from.c_str(), to.c_str()) == 0) return 0;
   return ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
