@@ -5,6 +5,7 @@
 #include <map>
 
 #include "batch/batch_options.h"
+#include "platform/exceptions.h"
 #include "batch_program.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"
@@ -87,16 +88,17 @@ TEST(BatchOptions, OperandsAndEndOfOptions) {
   EXPECT_EQ(o.output, "--version");
 }
 
-TEST(BatchProgramFailure, MissingFolder) {
+TEST(BatchProgramFailure, MissingFolderOrAFileGivenAsOne) {
   TempDir dir;
   WriteFile(dir / "plain-file", "x");
-  for (const auto& [source, output, missing] :
-       {std::tuple{dir / "nowhere", dir.path(), dir / "nowhere"},
-        {dir.path(), dir / "plain-file", dir / "plain-file"}}) {
+  for (const auto& [source, output, err] :
+       {std::tuple{dir / "nowhere", dir.path(), "フォルダ " + dir / "nowhere" + " が見つかりません.\n"},
+        {dir.path(), dir / "plain-file", dir / "plain-file" + " はフォルダではありません.\n"},
+        {dir / "plain-file", dir.path(), dir / "plain-file" + " はフォルダではありません.\n"}}) {
     const ProgramRun run = RunBatchProgram(Args(source, output));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "フォルダ " + missing + " が見つかりません.\n");
+    EXPECT_EQ(run.err, err);
   }
 }
 
@@ -108,7 +110,8 @@ TEST(BatchProgramFailure, IndexNotCreatable) {
   const ProgramRun run = RunBatchProgram(Args(dir / "in", dir / "out"));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "ファイル " + dir / "out/files.txt" + " を作成できません.\n");
+  EXPECT_EQ(run.err, "ファイル " + dir / "out/files.txt" + " を作成できません. (" +
+                         EInOutError::MessageFor(5) + ")\n");
   EXPECT_FALSE(fs::exists(dir / "out/0000___b.zip"));
 }
 
@@ -147,7 +150,10 @@ TEST(BatchProgramFailure, FullFileSystemOnTheThirdOfFiveFiles) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "(0/4)\n(1/4)\n");
   EXPECT_NE(run.err.find(out), std::string::npos) << run.err;
-  EXPECT_TRUE(run.err.ends_with(".\n")) << run.err;
+  EXPECT_TRUE(run.err.ends_with(". (ディスクがいっぱいです)\n")) << run.err;
+  // The failing file leaves nothing: neither its archive nor a temporary.
+  EXPECT_FALSE(fs::exists(out + "/0002_txt.zip"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 3);
   for (int i = 0; i < 2; ++i)
     ExpectArchiveReadable(out + "/000" + std::to_string(i) + "_txt.zip",
                           {{order[i], ReadFile(in + "/" + order[i])}});

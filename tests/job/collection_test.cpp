@@ -119,7 +119,6 @@ TEST(Collection, FolderFieldsAreCheckedAndTheOutputTakenAsAFolder) {
   fs::create_directories(dir / "out");
   WriteFile(dir / "in/report.docx", "r");
   WriteFile(dir / "file.txt", "not a folder");
-  WriteFile(dir / "out/files.txt", "earlier index");
   struct Row {
     std::string source, output, error;
   };
@@ -136,6 +135,7 @@ TEST(Collection, FolderFieldsAreCheckedAndTheOutputTakenAsAFolder) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.source + " -> " + row.output);
+    WriteFile(dir / "out/files.txt", "earlier index");
     JobHarness h;
     try {
       h.Start(row.source, row.output);
