@@ -9,13 +9,13 @@
 #include <thread>
 #include <utility>
 
-#include "job/archive_step.h"
-#include "zip/archive_verifier.h"
 #include "batch/cp932_names.h"
+#include "job/archive_step.h"
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/file_info.h"
 #include "platform/string_list.h"
+#include "zip/archive_verifier.h"
 #include "zip/entry_stream.h"
 
 namespace kel {
@@ -136,7 +136,8 @@ ExpectedEntry ExpectedFor(const PassFile& file, const ArchiverSettings& settings
   expected.flags = kFlagMaximumCompression;
   if (settings.encoding == NameEncoding::kCp932) {
     expected.name = Cp932Name(expected.name).value_or(expected.name);
-  } else if (settings.syntax.code_page == CodePage::kUtf8 && HasHighBytes(expected.name)) {
+  } else if (settings.syntax.code_page == CodePage::kUtf8 && HasHighBytes(expected.name) &&
+             IsValidUtf8(expected.name)) {
     expected.flags |= kFlagUtf8Name;
   }
   const auto status = QueryFileStatus(file.source_path);

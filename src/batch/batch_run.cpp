@@ -225,8 +225,8 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
     if (signal_number == 0) return 1;
     // "Stopped by SIGINT: N of M files archived; their archives are complete, the file in hand
     // and the rest were not written."
-    err << InterruptWatch::SignalName(signal_number) << " により中止しました: "
-        << state.FileCount << " 個中 " << archiver.Archived()
+    err << InterruptWatch::SignalName(signal_number) << " により中止しました: " << state.FileCount
+        << " 個中 " << archiver.Archived()
         << " 個のファイルを圧縮済みです。書きかけの書庫は残していません\n"
         << std::flush;
     return 128 + signal_number;

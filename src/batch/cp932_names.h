@@ -13,15 +13,16 @@
 namespace kel {
 
 // A file whose name cannot be written in CP932: a character without a CP932 form, bytes that
-// are not UTF-8, or a character that CP932 turns into 0x5C, which Windows reads as a folder
-// separator ("\" itself, and "¥", which glibc's table maps to 0x5C).
+// are neither UTF-8 nor CP932, or a character that CP932 turns into 0x5C, which Windows reads as a
+// folder separator ("\" itself, and "¥", which glibc's table maps to 0x5C).
 class ECp932Name : public Exception {
  public:
   explicit ECp932Name(const std::string& source_path);
   const char* ClassName() const noexcept override { return "ECp932Name"; }
 };
 
-// The CP932 form of the UTF-8 `name`, or nothing under the rules above.
+// The CP932 form of the UTF-8 `name` (a name that is valid CP932 but not UTF-8 as it is), or
+// nothing under the rules above.
 std::optional<std::string> Cp932Name(const std::string& name);
 
 // Raises ECp932Name for the first of `sources` whose file name (split by `syntax`) has no CP932

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/code_page.h"
 #include "platform/file.h"
+#include "zip/entry_stream.h"
 
 namespace kel {
 
@@ -167,6 +169,11 @@ class Verifier {
     ApplyZip64Extra(r.substr(kCentralSize + name_length, extra_length), c);
     if (c.name != expected_.name) Fail("エントリ名が書き込んだ名前と一致しません");
     if (c.flags != expected_.flags) Fail("汎用フラグが不正です (" + std::to_string(c.flags) + ")");
+    // Readers refuse (or skip) an entry marked UTF-8 whose name is not: whatever was expected,
+    // the mark must match the bytes.
+    if ((c.flags & kFlagUtf8Name) != 0 && !IsValidUtf8(c.name))
+      // "The entry name is marked UTF-8 but is not."
+      Fail("エントリ名に UTF-8 の印がありますが、UTF-8 ではありません");
     if (c.offset != 0) Fail("ローカルヘッダの位置が 0 ではありません");
     return c;
   }

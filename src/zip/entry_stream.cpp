@@ -74,8 +74,7 @@ std::string LocalHeader(const EntryStream& s, const std::string& name) {
 // when not every byte was written.
 bool FlushOutput(EntryStream& s, std::size_t count) {
   int error_number = 0;
-  if (s.Archive->TryWrite(s.OutBuffer.get(), count, error_number) !=
-      static_cast<int64_t>(count)) {
+  if (s.Archive->TryWrite(s.OutBuffer.get(), count, error_number) != static_cast<int64_t>(count)) {
     s.WriteErrorNumber = error_number;
     s.LastError = -1;
     return false;

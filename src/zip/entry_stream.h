@@ -76,8 +76,8 @@ struct EntryStream {
   bool HeaderInBuffer = false;
   bool HeaderPatched = false;  // CRC and sizes went out with the held-back header
   int WriteErrorNumber = 0;    // message-table number of the last failed archive write
-  uint64_t WrittenEnd = 0;  // archive offset just past the last byte written
-  int DeflateLevel = 0;     // the settings the deflate state was made or last reset with
+  uint64_t WrittenEnd = 0;     // archive offset just past the last byte written
+  int DeflateLevel = 0;        // the settings the deflate state was made or last reset with
   int DeflateStrategy = 0;
 };
 

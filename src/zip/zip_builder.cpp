@@ -36,8 +36,7 @@ bool StoodStill(const FileStatus& before, const FileStatus& after, uint64_t byte
 
 // The system's reason for a failed write of the stream, when it gave one.
 Reason WriteFailure(const EntryStream& stream) {
-  return stream.WriteErrorNumber != 0 ? Reason::FromErrorNumber(stream.WriteErrorNumber)
-                                      : Reason{};
+  return stream.WriteErrorNumber != 0 ? Reason::FromErrorNumber(stream.WriteErrorNumber) : Reason{};
 }
 
 }  // namespace
@@ -110,8 +109,7 @@ FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const 
     } catch (...) {
     }
     if (written != read) {
-      throw EGZipError("Error writing to " + archive_name_, 5,
-                       WriteFailure(*stream));
+      throw EGZipError("Error writing to " + archive_name_, 5, WriteFailure(*stream));
     }
     if (OnProgress) OnProgress(static_cast<uint64_t>(read));
   }
@@ -122,8 +120,7 @@ FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const 
   if (!StoodStill(opened, *after, bytes_read))
     throw EGZipError("Error reading from " + path, 4, {Reason::kChangedWhileRead, 0});
   if (EntryClose(stream) != 0) {
-    throw EGZipError("Error closing " + archive_name_, 3,
-                     WriteFailure(*stream));
+    throw EGZipError("Error closing " + archive_name_, 3, WriteFailure(*stream));
   }
   return *after;
 }
@@ -137,8 +134,7 @@ void TZipBuilder::AddFileToArchive(const std::string& path) {
   const PathSyntax syntax = Syntax();
   // One status, through the handle that is read: the file read is the file described.
   const std::optional<FileStatus> opened = source.Status(path, error_number);
-  if (!opened)
-    throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number));
+  if (!opened) throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number));
   // A FIFO, folder or device put in the file's place is never read as an empty or endless file.
   if (!opened->is_regular)
     throw EGZipError("Error opening " + path, 2, {Reason::kNotRegularFile, 0});
@@ -149,9 +145,8 @@ void TZipBuilder::AddFileToArchive(const std::string& path) {
 
   if (!stream_) stream_ = std::make_unique<EntryStream>();
   File& archive = output_->Handle();
-  if (EntryBegin(*stream_, archive, output_end_,
-                 ModeString(CompressionLevel, CompressionStrategy), name, file_time,
-                 options) != 0) {
+  if (EntryBegin(*stream_, archive, output_end_, ModeString(CompressionLevel, CompressionStrategy),
+                 name, file_time, options) != 0) {
     throw EGZipError("Error opening " + archive_name_, 2);
   }
   FileStatus after;

@@ -140,8 +140,7 @@ TEST(Collection, FolderFieldsAreCheckedAndTheOutputTakenAsAFolder) {
     try {
       h.Start(row.source, row.output);
       EXPECT_EQ(row.error, "");
-      EXPECT_EQ(h.state.ArchivePaths->Items(),
-                std::vector<std::string>{dir / "out/0000docx.zip"});
+      EXPECT_EQ(h.state.ArchivePaths->Items(), std::vector<std::string>{dir / "out/0000docx.zip"});
       h.RunTimer();
     } catch (const EFolderError& e) {
       EXPECT_EQ(e.Message(), row.error);
@@ -154,8 +153,8 @@ TEST(Collection, FolderFieldsAreCheckedAndTheOutputTakenAsAFolder) {
 }
 
 TEST(Collection, ControlCharactersInANameStopTheRunBeforeAnythingIsWritten) {
-  for (const std::string bad : {"a\tb.txt", "line\nbreak.txt", "cr\r.txt", "esc\x1b.txt",
-                                "del\x7f.txt"}) {
+  for (const std::string bad :
+       {"a\tb.txt", "line\nbreak.txt", "cr\r.txt", "esc\x1b.txt", "del\x7f.txt"}) {
     TempDir dir;
     WriteFile(dir / "good.txt", "g");
     WriteFile(dir / bad, "b");

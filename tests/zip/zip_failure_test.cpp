@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
@@ -140,9 +141,9 @@ TEST_F(ZipFailureTest, SourceThatFailsToReadIsCodeFour) {
   // Offset 0 of a process's memory is never mapped: opening works, reading fails.
   const std::string source = "/proc/self/mem";
   builder_.OpenArchive(archive_, Base());
-  EXPECT_EQ(Outcome([&] { builder_.AddFileToArchive(source); }),
-            "EGZipError 4/0: Error reading from " + source + " [" +
-                EInOutError::MessageFor(1117) + "]");
+  EXPECT_EQ(
+      Outcome([&] { builder_.AddFileToArchive(source); }),
+      "EGZipError 4/0: Error reading from " + source + " [" + EInOutError::MessageFor(1117) + "]");
   EXPECT_EQ(std::filesystem::file_size(builder_.TemporaryPath()), 0u);
   builder_.AddFileToArchive(Source("after.txt", "after"));
   builder_.CloseArchive();
@@ -155,6 +156,37 @@ TEST_F(ZipFailureTest, ArchiveInAMissingFolderFailsToBeCreated) {
   EXPECT_EQ(outcome.rfind("EInOutError ", 0), 0u) << outcome;
   EXPECT_EQ(builder_.ArchiveName(), nowhere);
   EXPECT_TRUE(builder_.ArchiveEntries().empty());
+}
+
+TEST_F(ZipFailureTest, SourceChangedWhileReadFailsAndLeavesNoEntry) {
+  struct Row {
+    const char* change;
+    std::function<void(const std::string&)> apply;
+  };
+  const Row rows[] = {
+      {"shrunk", [](const std::string& p) { std::filesystem::resize_file(p, 1000); }},
+      {"grown", [](const std::string& p) { std::filesystem::resize_file(p, 300000); }},
+      {"rewritten in place, same size",
+       [](const std::string& p) { test::WriteFile(p, test::MakeBytes(100000, 9, true)); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.change);
+    const std::string source = Source("moving.txt", test::MakeBytes(100000, 4, true));
+    // An old time, so that any write moves it whatever the clock's granularity.
+    std::filesystem::last_write_time(source, std::filesystem::file_time_type{});
+    bool changed = false;
+    builder_.OnProgress = [&](uint64_t) {
+      if (!std::exchange(changed, true)) row.apply(source);
+    };
+    builder_.OpenArchive(archive_, Base());
+    EXPECT_EQ(
+        Outcome([&] { builder_.AddFileToArchive(source); }),
+        "EGZipError 4/0: Error reading from " + source + " [読み込み中にファイルが変更されました]");
+    EXPECT_TRUE(builder_.ArchiveEntries().empty());
+    EXPECT_EQ(std::filesystem::file_size(builder_.TemporaryPath()), 0u);
+    builder_.DiscardArchive();
+    EXPECT_FALSE(std::filesystem::exists(archive_));
+  }
 }
 
 TEST_F(ZipFailureTest, WriteFailingMidEntryIsCodeFive) {
