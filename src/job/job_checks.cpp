@@ -2,9 +2,11 @@
 
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "job/job_errors.h"
 #include "job/name_text.h"
+#include "platform/directory_lookup.h"
 #include "platform/file_identity.h"
 #include "platform/file_info.h"
 
@@ -28,6 +30,14 @@ void CheckFileNames(const TStringList& sources, const PathSyntax& syntax) {
 
 namespace {
 
+// Names compared as a case-insensitive file system would (Windows finds 0000DOCX.ZIP when asked
+// for 0000docx.zip); on a case-sensitive one this only looks up a few names more.
+std::string AsciiFolded(std::string name) {
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name;
+}
+
 // ExpandFileName with the current directory looked up once for all paths.
 class PathExpander {
  public:
@@ -50,11 +60,26 @@ void CheckSourcesUntouched(const TStringList& sources, const std::vector<std::st
   for (std::size_t i = 0; i < sources.Count(); ++i) by_path.emplace(expand(sources[i]), i);
   // Only targets that exist can be a source under another name; in a fresh output folder none
   // does, and the sources need not be looked up at all.
+  // One listing per output folder says which targets exist at all; only those are looked up.
+  const PathSyntax syntax = PathSyntax::Native();
+  std::unordered_map<std::string, std::unordered_set<std::string>> present;
+  for (const std::string& target : targets) {
+    const std::string folder = syntax.ExtractFilePath(target);
+    if (present.count(folder) != 0) continue;
+    std::unordered_set<std::string>& names = present[folder];
+    DirectoryLookup lookup;
+    FindRecord record;
+    for (bool found = lookup.FindFirst(folder + "*", record); found;
+         found = lookup.FindNext(record))
+      names.insert(AsciiFolded(record.long_name));
+  }
   std::vector<std::optional<FileIdentity>> target_ids;
   target_ids.reserve(targets.size());
   bool any_exists = false;
   for (const std::string& target : targets) {
-    target_ids.push_back(QueryFileIdentity(target));
+    const bool listed = present[syntax.ExtractFilePath(target)].count(
+                            AsciiFolded(syntax.ExtractFileName(target))) != 0;
+    target_ids.push_back(listed ? QueryFileIdentity(target) : std::nullopt);
     any_exists = any_exists || target_ids.back().has_value();
   }
   std::unordered_map<FileIdentity, std::size_t, FileIdentityHash> by_identity;

@@ -39,6 +39,10 @@ class File {
   // Opens `path`; on failure returns a closed File and sets `error_number` (message-table
   // number).
   static File TryOpen(const std::string& path, OpenMode mode, int& error_number) noexcept;
+  // The same, with the opened file's status (as Status(name) gives it) taken in the same
+  // step: what is read is what the status describes. `status` is empty on failure.
+  static File TryOpen(const std::string& path, OpenMode mode, const std::string& name,
+                      std::optional<FileStatus>& status, int& error_number) noexcept;
 
   bool IsOpen() const noexcept { return fd_ >= 0; }
   int Descriptor() const noexcept { return fd_; }

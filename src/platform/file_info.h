@@ -30,6 +30,7 @@ struct FileStatus {
   // through symbolic links.
   uint64_t device = 0;
   uint64_t inode = 0;
+  uint32_t links = 1;  // names the file has; 0 once an open file was removed from its folder
   std::optional<struct timespec> creation_time;  // birth time where the file system has one
   struct timespec last_write_time {};
   struct timespec last_access_time {};

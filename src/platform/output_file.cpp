@@ -1,7 +1,8 @@
 #include "platform/output_file.h"
 
+#include <chrono>
 #include <cstdio>
-#include <random>
+#include <functional>
 #include <string_view>
 
 #include "platform/code_page.h"
@@ -15,13 +16,19 @@ namespace {
 
 constexpr int kCreateAttempts = 16;
 
-// Twelve hex digits from the system's random source: a name no other run picks by chance.
-std::string RandomPart() {
-  std::random_device source;
-  const uint64_t value = (static_cast<uint64_t>(source()) << 32) ^ source();
+// Twelve hex digits that no other run picks by chance: the clock's nanoseconds, the name and
+// the attempt mixed (splitmix64). A clash costs only another attempt, since the file is
+// created new-only; the system's random source would cost more than the whole file here.
+std::string RandomPart(const std::string& name, int attempt) {
+  uint64_t x = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+               (std::hash<std::string>{}(name) << 1) ^ static_cast<uint64_t>(attempt);
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  x ^= x >> 31;
   char text[17];
   std::snprintf(text, sizeof text, "%012llx",
-                static_cast<unsigned long long>(value & 0xFFFFFFFFFFFFull));
+                static_cast<unsigned long long>(x & 0xFFFFFFFFFFFFull));
   return text;
 }
 
@@ -71,8 +78,8 @@ OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_numbe
     const std::string folder = syntax.ExtractFilePath(final_path);
     const std::string name = syntax.ExtractFileName(final_path);
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-      std::string temporary =
-          folder + kTemporaryPrefix + RandomPart() + "-" + name + kTemporarySuffix;
+      std::string temporary = folder + kTemporaryPrefix + RandomPart(final_path, attempt) + "-" +
+                              name + kTemporarySuffix;
       File file = File::TryOpen(temporary, OpenMode::kCreateNew, error_number);
       if (file.IsOpen()) {
         output.file_ = std::move(file);
@@ -93,9 +100,9 @@ int OutputFile::TryCommit(bool* move_failed) noexcept {
   if (temporary_path_.empty()) return 6;
   int error_number = 0;
   const auto written = file_.Status(std::string(), error_number);
-  const auto standing = QueryEntryIdentity(temporary_path_);
-  if (written && (!standing || FileIdentity{written->device, written->inode} != *standing)) {
-    // Someone removed or replaced the temporary: what stands there is not what was written.
+  if (written && written->links == 0) {
+    // Someone removed the temporary (and may have put another file under its name): what
+    // would be moved into place is not what was written.
     Discard();
     return 2;
   }

@@ -39,8 +39,8 @@ class OutputFile {
   const std::string& TemporaryPath() const noexcept { return temporary_path_; }
 
   // Closes the handle and moves the temporary onto the final name. First checks through the
-  // handle that the file at the temporary's path is still the one written (not removed or
-  // replaced meanwhile: number 2 then). 0, or the message-table number of the failure; the
+  // handle that the file written still has its name (not removed, or removed and replaced by
+  // another file, meanwhile: number 2 then). 0, or the message-table number of the failure; the
   // temporary is removed then. `move_failed` (optional) tells whether it was the move that
   // failed (the name is taken by a folder, say) rather than the file's own completion. Never
   // throws.

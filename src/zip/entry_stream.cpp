@@ -272,19 +272,20 @@ int32_t EntryFinish(EntryStream* stream, int flush) {
   if (stream == nullptr) return -2;
   EntryStream& s = *stream;
   s.ZStream.avail_in = 0;
-  bool done = false;
+  // Only full buffers go out while deflate works, the rest at the end: a small entry then
+  // reaches the archive in one write, with its held-back header patched in place.
   for (;;) {
-    if (done && s.HeaderInBuffer && s.LastError == Z_STREAM_END) PatchHeaderInBuffer(s);
-    const std::size_t pending = kEntryBufferSize - s.ZStream.avail_out;
-    if (pending > 0 && !FlushOutput(s, pending)) return -1;
-    if (done) break;
+    if (s.ZStream.avail_out == 0 && !FlushOutput(s, kEntryBufferSize)) return -1;
     s.LastError = deflate(&s.ZStream, flush);
-    // A second flush in a row with nothing to do is no error.
-    if (pending == 0 && s.LastError == Z_BUF_ERROR) s.LastError = Z_OK;
+    // No progress possible: a second flush in a row with nothing to do, which is no error.
+    if (s.LastError == Z_BUF_ERROR) s.LastError = Z_OK;
+    if (s.LastError != Z_OK && s.LastError != Z_STREAM_END) return s.LastError;
     // deflate has finished only when it left some of its output space free.
-    done = s.ZStream.avail_out != 0 || s.LastError == Z_STREAM_END;
-    if (s.LastError != Z_OK && s.LastError != Z_STREAM_END) break;
+    if (s.ZStream.avail_out != 0 || s.LastError == Z_STREAM_END) break;
   }
+  if (s.HeaderInBuffer && s.LastError == Z_STREAM_END) PatchHeaderInBuffer(s);
+  const std::size_t pending = kEntryBufferSize - s.ZStream.avail_out;
+  if (pending > 0 && !FlushOutput(s, pending)) return -1;
   return s.LastError == Z_STREAM_END ? Z_OK : s.LastError;
 }
 

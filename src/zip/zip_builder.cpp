@@ -96,7 +96,9 @@ FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const 
   if (!read_buffer_) read_buffer_.reset(new unsigned char[kEntryBufferSize]);
   EntryStream* stream = stream_.get();
   uint64_t bytes_read = 0;
-  for (;;) {
+  // Reading stops at the size the file had when opened: a file that grew meanwhile shows a
+  // new size in the status below, so no read at the end is needed to learn of it.
+  while (bytes_read < opened.size || opened.size == 0) {
     int error_number = 0;
     const int64_t read = source.TryRead(read_buffer_.get(), kEntryBufferSize, error_number);
     if (read < 0)
@@ -128,13 +130,12 @@ FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const 
 void TZipBuilder::AddFileToArchive(const std::string& path) {
   if (archive_name_.empty() || !output_ || !output_->IsOpen()) return;
   int error_number = 0;
-  File source = File::TryOpen(path, OpenMode::kRead, error_number);
-  if (!source.IsOpen())
+  // One status, through the handle that is read: the file read is the file described.
+  std::optional<FileStatus> opened;
+  File source = File::TryOpen(path, OpenMode::kRead, path, opened, error_number);
+  if (!source.IsOpen() || !opened)
     throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number));
   const PathSyntax syntax = Syntax();
-  // One status, through the handle that is read: the file read is the file described.
-  const std::optional<FileStatus> opened = source.Status(path, error_number);
-  if (!opened) throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number));
   // A FIFO, folder or device put in the file's place is never read as an empty or endless file.
   if (!opened->is_regular)
     throw EGZipError("Error opening " + path, 2, {Reason::kNotRegularFile, 0});

@@ -87,9 +87,21 @@ TEST(CodePageTest, CompareTextIgnoresCase) {
 }
 
 TEST(CodePageTest, SortKeysCompareAsCompareTextDoes) {
-  const std::vector<std::string> texts = {"Report", "rEPORT", "abc", "ABD", "B", "a", "ab", "",
-                                          "\u00e9T\u00c9", "\u00c9t\u00e9", "x\xFF", "X\xFF",
-                                          "x\xFE", "0000DOCX.ZIP\treport", "0001___B.ZIP\ta"};
+  const std::vector<std::string> texts = {"Report",
+                                          "rEPORT",
+                                          "abc",
+                                          "ABD",
+                                          "B",
+                                          "a",
+                                          "ab",
+                                          "",
+                                          "\u00e9T\u00c9",
+                                          "\u00c9t\u00e9",
+                                          "x\xFF",
+                                          "X\xFF",
+                                          "x\xFE",
+                                          "0000DOCX.ZIP\treport",
+                                          "0001___B.ZIP\ta"};
   auto check_all_pairs = [&texts] {
     for (const std::string& a : texts)
       for (const std::string& b : texts)

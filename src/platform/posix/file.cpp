@@ -66,22 +66,36 @@ File File::Open(const std::string& path, OpenMode mode) {
   return file;
 }
 
-File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) noexcept {
+namespace {
+
+// open() of `path` without hanging on a FIFO: O_NONBLOCK, taken off again by TakeOffNonBlock
+// for anything but a regular file (which ignores it). -1 with `error_number` set on failure.
+int OpenDescriptor(const std::string& path, OpenMode mode, int& error_number) noexcept {
   // A zero byte would silently cut the name the system sees.
   if (path.find('\0') != std::string::npos) {
     error_number = 3;
-    return File();
+    return -1;
   }
   int fd;
   do {
-    // O_NONBLOCK keeps the open of a FIFO without a writer from hanging; it is taken off
-    // again below, so reads and writes block as usual.
     fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    error_number = ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
-    return File();
-  }
+  if (fd < 0) error_number = ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
+  return fd;
+}
+
+void TakeOffNonBlock(int fd) noexcept {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+}  // namespace
+
+File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) noexcept {
+  const int fd = OpenDescriptor(path, mode, error_number);
+  if (fd < 0) return File();
+  // A file made by O_EXCL is new and regular: nothing to check.
+  if (mode == OpenMode::kCreateNew) return File(fd);
   // open() lets a directory be opened for reading; as a file it is of no use, so refuse it as
   // the write modes do.
   struct stat st {};
@@ -93,9 +107,34 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
   }
   // Regular files ignore O_NONBLOCK; only other kinds need it taken off (two system calls
   // saved on every file a batch run opens).
-  if (!known || !S_ISREG(st.st_mode)) {
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (!known || !S_ISREG(st.st_mode)) TakeOffNonBlock(fd);
+  return File(fd);
+}
+
+File File::TryOpen(const std::string& path, OpenMode mode, const std::string& name,
+                   std::optional<FileStatus>& status, int& error_number) noexcept {
+  status.reset();
+  const int fd = OpenDescriptor(path, mode, error_number);
+  if (fd < 0) return File();
+  struct statx stx {};
+  if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &stx) !=
+      0) {
+    error_number = ErrorNumberFromErrno(errno);
+    ::close(fd);
+    return File();
+  }
+  if (S_ISDIR(stx.stx_mode)) {
+    ::close(fd);
+    error_number = ErrorNumberFromErrno(EISDIR);
+    return File();
+  }
+  if (!S_ISREG(stx.stx_mode)) TakeOffNonBlock(fd);
+  try {
+    status = StatusFromStatx(stx, name);
+  } catch (...) {
+    ::close(fd);
+    error_number = 8;
+    return File();
   }
   return File(fd);
 }
@@ -199,6 +238,10 @@ int File::TryClose() noexcept {
 
 int TryReplaceFile(const std::string& from, const std::string& to) noexcept {
   if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos) return 3;
+  // Into a free name in one step; only where something stands there is it looked at first.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EEXIST && errno != EINVAL && errno != ENOSYS)
+    return ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
   // A device node is no output of ours, whatever its name: replacing /dev/full or a disk's node
   // would break the system for everyone.
   struct stat standing {};

@@ -76,6 +76,7 @@ FileStatus StatusFromStatx(const struct statx& stx, const std::string& name) {
   status.is_regular = S_ISREG(stx.stx_mode);
   status.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
   status.inode = stx.stx_ino;
+  status.links = stx.stx_nlink;
   if (stx.stx_mask & STATX_BTIME) status.creation_time = ToTimespec(stx.stx_btime);
   status.last_write_time = ToTimespec(stx.stx_mtime);
   status.last_access_time = ToTimespec(stx.stx_atime);
