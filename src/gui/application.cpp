@@ -114,6 +114,10 @@ void TApplication::HandleException(std::exception_ptr error) noexcept {
     } catch (const Exception& e) {
       MessageBoxRequest box;
       box.Text = MessageWithPeriod(e.Message(), SystemCodePage());
+      // The reason goes on a line of its own, so the message stays exactly the system's text;
+      // one that only repeats the message (an EInOutError of the same number) adds nothing.
+      const std::string reason = ReasonText(e.GetReason());
+      if (!reason.empty() && reason != e.Message()) box.Text += "\n" + reason;
       box.Caption = Title;
       box.Flags = MB_OK | MB_ICONERROR;
       box.Owner = QApplication::activeWindow();

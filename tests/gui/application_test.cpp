@@ -71,6 +71,35 @@ TEST_F(ApplicationTest, DefaultDisplayShowsDerivedClassesByTheirMessageAndTheTit
   EXPECT_EQ(capture.boxes[1].Caption, "別の題");
 }
 
+struct ReasonCase {
+  Exception error;
+  std::string shown;
+};
+
+TEST_F(ApplicationTest, DefaultDisplayShowsTheReasonOnASecondLineUnderTheUnchangedMessage) {
+  const std::string message = "ファイル /out/0000_txt.zip を作成できません";
+  EInOutError same_as_message(101);
+  same_as_message.SetReason(Reason::FromErrorNumber(101));
+  const std::vector<ReasonCase> cases = {
+      {Exception(message, Reason::FromErrorNumber(101)), message + ".\nディスクがいっぱいです"},
+      {Exception(message, Reason::FromErrorNumber(1117)), message + ".\nI/O エラー (1117)"},
+      {Exception(message, {Reason::kChangedWhileRead}),
+       message + ".\n読み込み中にファイルが変更されました"},
+      {Exception(message, {Reason::kNotRegularFile}), message + ".\n通常のファイルではありません"},
+      {Exception("Stop!", {Reason::kChangedWhileRead}),
+       "Stop!\n読み込み中にファイルが変更されました"},
+      {Exception(message, {Reason::kNone}), message + "."},
+      {same_as_message, "ディスクがいっぱいです."},
+  };
+  for (const ReasonCase& c : cases) {
+    capture.boxes.clear();
+    Application.HandleException(std::make_exception_ptr(c.error));
+    ASSERT_EQ(capture.boxes.size(), 1u) << c.shown;
+    EXPECT_EQ(capture.boxes[0].Text, c.shown);
+    EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+  }
+}
+
 TEST_F(ApplicationTest, AbortAndItsDescendantsShowNothing) {
   Application.HandleException(std::make_exception_ptr(EAbort()));
   Application.HandleException(std::make_exception_ptr(EQuietAbort()));
