@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <typeinfo>
 
 #include "gui/form.h"
@@ -59,6 +60,50 @@ ErrorParts Describe(std::exception_ptr error) {
   }
 }
 
+// The one line for a start that found no window system, naming the display settings Qt was
+// given.
+std::string NoDisplayLine() {
+  std::string settings;
+  for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+    const QByteArray value = qgetenv(name);
+    if (value.isEmpty()) continue;
+    if (!settings.empty()) settings += ", ";
+    settings += std::string(name) + "=" + value.toStdString();
+  }
+  if (settings.empty()) settings = "DISPLAY も WAYLAND_DISPLAY も設定されていません";
+  // "<program>: cannot start, as no display can be reached (<settings>)"
+  return ModuleFileName() + ": ディスプレイに接続できないため起動できません (" + settings + ")";
+}
+
+// Qt's messages while the QApplication is being made. Without a reachable display the
+// platform plugin explains its failure in warnings of the qt.qpa categories and then ends the
+// process through qFatal, which aborts with a core dump; instead the user gets one line and
+// exit status 1. Other messages are written as Qt's own handler writes them to a console.
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "%s\n", NoDisplayLine().c_str());
+    std::fflush(stderr);
+    // Static destructors must not run inside the half-made QApplication.
+    std::_Exit(1);
+  }
+  const char* category = context.category ? context.category : "";
+  if (std::string_view(category).starts_with("qt.qpa")) return;
+  std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+// Installs StartupMessageHandler for its lifetime and puts the previous handler back.
+class StartupMessageScope {
+ public:
+  StartupMessageScope() : previous_(qInstallMessageHandler(&StartupMessageHandler)) {}
+  ~StartupMessageScope() { qInstallMessageHandler(previous_); }
+  StartupMessageScope(const StartupMessageScope&) = delete;
+  StartupMessageScope& operator=(const StartupMessageScope&) = delete;
+
+ private:
+  QtMessageHandler previous_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -69,7 +114,9 @@ TApplication::~TApplication() { Shutdown(); }
 
 void TApplication::Initialize(int& argc, char** argv) {
   terminated_ = false;
-  if (!QApplication::instance()) own_qt_app_ = std::make_unique<QApplication>(argc, argv);
+  if (QApplication::instance()) return;
+  const StartupMessageScope messages;
+  own_qt_app_ = std::make_unique<QApplication>(argc, argv);
 }
 
 void TApplication::FormCreated(TForm* form) {

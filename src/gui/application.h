@@ -26,7 +26,9 @@ class TApplication : public TComponent {
   std::string Title;
 
   // Makes the QApplication (kept until Shutdown) unless one exists already, e.g. a test's.
-  // `argc` and `argv` must outlive the application object.
+  // `argc` and `argv` must outlive the application object. When Qt finds no display it can
+  // reach (none set, or one that does not answer), writes one line saying so on stderr and
+  // ends the process with exit status 1 instead of Qt's abort.
   void Initialize(int& argc, char** argv);
 
   // Creates a form of class T owned by the application, stores it in `reference` before its
