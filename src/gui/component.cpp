@@ -114,6 +114,7 @@ QWidget* TWinControl::Handle() {
     widget->setFocusPolicy(CanFocus() ? widget->focusPolicy() : Qt::NoFocus);
     widget->show();  // shown together with the parent
   }
+  if (!enabled_) widget->setEnabled(false);
   HandleCreated();
   for (TControl* control : controls_) {
     if (auto* child = dynamic_cast<TWinControl*>(control)) child->Handle();
@@ -153,6 +154,11 @@ void TWinControl::SetFocus() {
 }
 
 bool TWinControl::Focused() const { return HandleAllocated() && handle_->widget->hasFocus(); }
+
+void TWinControl::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  if (HandleAllocated()) handle_->widget->setEnabled(enabled);
+}
 
 int TWinControl::ClientWidth() const { return Width(); }
 int TWinControl::ClientHeight() const { return Height(); }

@@ -112,6 +112,12 @@ class TWinControl : public TControl {
   void SetFocus();
   bool Focused() const;
 
+  // Whether the control takes input (clicks, keys, the focus); a disabled one is shown greyed.
+  // Disabling the control that has the focus moves the focus on to the next in Tab order;
+  // enabling it again does not bring the focus back.
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+
   // The controls shown inside this one, in the order they were placed (bottom to top).
   int ControlCount() const { return static_cast<int>(controls_.size()); }
   TControl* Controls(int index) const { return controls_.at(index); }
@@ -143,6 +149,7 @@ class TWinControl : public TControl {
   HandleHolder* handle_ = nullptr;  // owned
   std::vector<TControl*> controls_;
   int tab_order_ = -1;
+  bool enabled_ = true;
 };
 
 // A control without a window: painted on its parent's surface, takes no focus.

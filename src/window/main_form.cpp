@@ -1,14 +1,16 @@
 #include "window/main_form.h"
 
-#include "job/batch_job.h"
-#include "window/folder_choice.h"
-#include "window/form_builder.h"
-#include "job/job_state.h"
-#include "window/window_host.h"
+#include <optional>
+
 #include "browse/folder_browser.h"
 #include "gui/image.h"
 #include "gui/std_controls.h"
 #include "gui/timer.h"
+#include "job/batch_job.h"
+#include "job/job_state.h"
+#include "window/folder_choice.h"
+#include "window/form_builder.h"
+#include "window/window_host.h"
 
 namespace kel {
 
@@ -69,14 +71,53 @@ void TForm1::BindComponents() {
   Image1 = &ComponentNamed<TImage>(*this, "Image1");
 }
 
-void TForm1::Button1Click(TComponent*) { job_->Button1Click(); }
+namespace {
+
+// Keeps the start button disabled while a timer tick runs the pass, so that a click cannot
+// reach the job's refusal and its modal box in the middle of it; enabled again however the
+// tick ends (completion, a failure, a close that ends the pass early). When the button had the
+// focus, it gets it back unless something else was focused meanwhile.
+class StartButtonLock {
+ public:
+  StartButtonLock(TForm& form, TButton& button)
+      : form_(form), button_(button), had_focus_(form.ActiveControl() == &button) {
+    button_.SetEnabled(false);
+    focus_moved_to_ = form_.ActiveControl();
+  }
+  ~StartButtonLock() {
+    button_.SetEnabled(true);
+    if (had_focus_ && form_.ActiveControl() == focus_moved_to_) button_.SetFocus();
+  }
+  StartButtonLock(const StartButtonLock&) = delete;
+  StartButtonLock& operator=(const StartButtonLock&) = delete;
+
+ private:
+  TForm& form_;
+  TButton& button_;
+  bool had_focus_;
+  TWinControl* focus_moved_to_ = nullptr;
+};
+
+}  // namespace
+
+void TForm1::Button1Click(TComponent*) {
+  // A click that still arrives during the pass (Click() called directly) is not forwarded:
+  // the job would refuse it with EJobBusy, a modal box the pass would wait behind.
+  if (job_->PassRunning()) return;
+  job_->Button1Click();
+}
 
 void TForm1::SearchFile1Find(TSearchFile& Sender, const std::string& Name,
                              const TSearchFileData& Data, bool& Continue) {
   job_->SearchFile1Find(Sender, Name, Data, Continue);
 }
 
-void TForm1::Timer1Timer(TComponent*) { job_->Timer1Timer(); }
+void TForm1::Timer1Timer(TComponent*) {
+  // A tick met inside the pass's own message step must not enable the button on its way out.
+  std::optional<StartButtonLock> lock;
+  if (!job_->PassRunning()) lock.emplace(*this, *Button1);
+  job_->Timer1Timer();
+}
 
 void TForm1::FormCreate(TComponent*) { job_->FormCreate(); }
 

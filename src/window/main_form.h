@@ -41,7 +41,8 @@ class TForm1 : public TForm {
   TPanel* Panel1 = nullptr;
   TImage* Image1 = nullptr;
 
-  // The batch job's handlers (batch_job.h). A start pressed while a pass runs raises EJobBusy;
+  // The batch job's handlers (batch_job.h). Button1 is disabled while the timer's tick runs
+  // the pass and a start that arrives anyway is ignored there (the job would raise EJobBusy);
   // a close during a pass ends it after the file in hand and the job lists go once it has
   // returned.
   void Button1Click(TComponent* Sender);

@@ -149,6 +149,29 @@ TEST_F(FormTest, EditGivesBackWhatWasTypedAndButtonClicksRunTheHandler) {
   EXPECT_EQ(senders.size(), 2u);
 }
 
+TEST_F(FormTest, DisabledButtonIgnoresClicksAndGivesTheFocusOn) {
+  auto* button = Place<TButton>(form.get(), 352, 296, 75, 25);
+  auto* edit = Place<TEdit>(form.get(), 328, 32, 273, 20);
+  int clicks = 0;
+  button->OnClick = [&](TComponent*) { ++clicks; };
+  ASSERT_FALSE(button->HandleAllocated());
+  button->SetEnabled(false);  // kept until the widget is made
+  form->Show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form->Handle()));
+  EXPECT_FALSE(button->Handle()->isEnabled());
+  QTest::mouseClick(button->Handle(), Qt::LeftButton);
+  EXPECT_EQ(clicks, 0);
+
+  button->SetEnabled(true);
+  button->SetFocus();
+  button->SetEnabled(false);
+  EXPECT_FALSE(button->Enabled());
+  EXPECT_EQ(form->ActiveControl(), edit);
+  button->SetEnabled(true);
+  QTest::mouseClick(button->Handle(), Qt::LeftButton);
+  EXPECT_EQ(clicks, 1);
+}
+
 TEST_F(FormTest, FocusStartsOnTheFirstInTabOrderAndTabFollowsTheOrder) {
   // Placed in one order, numbered in another, as a window description does.
   auto* button1 = Place<TButton>(form.get(), 352, 296, 75, 25);
