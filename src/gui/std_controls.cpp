@@ -44,6 +44,8 @@ void TEdit::SetText(const std::string& text) {
   if (HandleAllocated()) static_cast<QLineEdit*>(Handle())->setText(ToQString(text_));
 }
 
+bool TEdit::Holds(std::string_view text) { return FromQString(ToQString(text)) == text; }
+
 QWidget* TEdit::CreateHandle(QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setFocusPolicy(Qt::StrongFocus);

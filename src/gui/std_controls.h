@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "gui/component.h"
 
@@ -37,6 +38,11 @@ class TEdit : public TWinControl {
   // The current text, as typed or as set.
   std::string Text() const;
   void SetText(const std::string& text);
+
+  // True when a field keeps `text` exactly: Text() after SetText(text) gives the same bytes.
+  // Bytes that are no text in the system code page (a lone Shift-JIS lead byte in a UTF-8
+  // name) are shown as replacement characters and would come back as other bytes.
+  static bool Holds(std::string_view text);
 
  protected:
   QWidget* CreateHandle(QWidget* parent) override;

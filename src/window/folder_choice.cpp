@@ -6,6 +6,9 @@
 
 namespace kel {
 
+// "The folder name contains characters that cannot be used."
+EFolderName::EFolderName() : Exception("フォルダ名に使えない文字が含まれています") {}
+
 std::optional<std::string> ChosenFolderFieldText(const std::string& folder,
                                                  const PathSyntax& syntax) {
   if (folder.empty() || !DirectoryExists(folder)) return std::nullopt;
@@ -15,9 +18,10 @@ std::optional<std::string> ChosenFolderFieldText(const std::string& folder,
 
 void ChooseFolderInto(TFolderBrowser& browser, TEdit& field, const PathSyntax& syntax) {
   if (!browser.Execute()) return;
-  if (std::optional<std::string> text = ChosenFolderFieldText(browser.Folder, syntax)) {
-    field.SetText(*text);
-  }
+  const std::optional<std::string> text = ChosenFolderFieldText(browser.Folder, syntax);
+  if (!text) return;
+  if (!TEdit::Holds(*text)) throw EFolderName();
+  field.SetText(*text);
 }
 
 }  // namespace kel

@@ -149,6 +149,27 @@ TEST_F(FormTest, EditGivesBackWhatWasTypedAndButtonClicksRunTheHandler) {
   EXPECT_EQ(senders.size(), 2u);
 }
 
+TEST_F(FormTest, EditHoldsExactlyTheTextsItGivesBackByteForByte) {
+  auto* edit = Place<TEdit>(form.get(), 328, 32, 273, 20);
+  form->Show();
+  struct HoldCase {
+    std::string text;
+    bool held;
+  };
+  // Bytes that are text in UTF-8 and in Shift-JIS alike, and bytes that are text in neither.
+  const std::vector<HoldCase> cases = {
+      {"/home/data/", true}, {"", true},
+      {"/tmp/\x83/", false},  // a Shift-JIS lead byte without its trail byte
+      {"/tmp/\xFF", false},  {"/tmp/\x80/", false},
+  };
+  for (const HoldCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(TEdit::Holds(c.text), c.held);
+    edit->SetText(c.text);
+    EXPECT_EQ(edit->Text() == c.text, c.held);
+  }
+}
+
 TEST_F(FormTest, DisabledButtonIgnoresClicksAndGivesTheFocusOn) {
   auto* button = Place<TButton>(form.get(), 352, 296, 75, 25);
   auto* edit = Place<TEdit>(form.get(), 328, 32, 273, 20);

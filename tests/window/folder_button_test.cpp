@@ -5,12 +5,12 @@
 
 #include <QPushButton>
 
-#include "window/folder_choice.h"
-#include "window/window_fixture.h"
 #include "browse/folder_browser.h"
 #include "browse/folder_dialog_driver.h"
 #include "gui/std_controls.h"
 #include "support/temp_dir.h"
+#include "window/folder_choice.h"
+#include "window/window_fixture.h"
 
 namespace kel {
 namespace {
@@ -119,6 +119,26 @@ TEST_F(FolderButtonTest, ChoiceThatIsNoExistingFolderLeavesTheFieldAndShowsNothi
   EXPECT_EQ(Form1->Edit2->Text(), "/kept/");
   EXPECT_EQ(Form1->FolderBrowser2->Folder, "");
   EXPECT_TRUE(capture.boxes.empty());
+}
+
+TEST_F(FolderButtonTest, FolderWhoseNameTheFieldCannotHoldIsRefusedWithABoxAndTheFieldKept) {
+  // 0x83 alone is a Shift-JIS lead byte without its trail byte: no text in UTF-8 or Shift-JIS.
+  const std::string unusable = dir / (std::string("\x83") + "data");
+  MakeDir(unusable);
+  Form1->Edit1->SetText("/kept/");
+  std::string offered;
+  ClickWithDialog(Form1->Button2, [&](FolderDialog& dialog) {
+    ASSERT_TRUE(dialog.SelectPath(unusable));
+    offered = dialog.CurrentItem().path;
+    dialog.OkButton()->click();
+  });
+  EXPECT_EQ(offered, unusable);  // the dialog itself keeps the name's bytes
+  EXPECT_EQ(Form1->FolderBrowser1->Folder, unusable);
+  EXPECT_EQ(Form1->Edit1->Text(), "/kept/");
+  ASSERT_EQ(capture.boxes.size(), 1u);
+  EXPECT_EQ(capture.boxes[0].Text, "フォルダ名に使えない文字が含まれています.");
+  EXPECT_EQ(capture.boxes[0].Caption, "Kelvarin");
+  EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
