@@ -1,7 +1,5 @@
 #include "window/main_form.h"
 
-#include <optional>
-
 #include "browse/folder_browser.h"
 #include "gui/image.h"
 #include "gui/std_controls.h"
@@ -10,6 +8,7 @@
 #include "job/job_state.h"
 #include "window/folder_choice.h"
 #include "window/form_builder.h"
+#include "window/start_button_hold.h"
 #include "window/window_host.h"
 
 namespace kel {
@@ -46,6 +45,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   BuildForm(*this, Form1Description(), handlers);
   BindComponents();
   host_ = std::make_unique<WindowHost>(*this);
+  start_button_ = std::make_unique<StartButtonHold>(*this, *Button1);
   job_ = std::make_unique<BatchJob>(
       TheJobState(), JobControls{host_->edit1, host_->edit2, host_->panel1, host_->timer1,
                                  host_->application, *SearchFile1});
@@ -71,40 +71,12 @@ void TForm1::BindComponents() {
   Image1 = &ComponentNamed<TImage>(*this, "Image1");
 }
 
-namespace {
-
-// Keeps the start button disabled while a timer tick runs the pass, so that a click cannot
-// reach the job's refusal and its modal box in the middle of it; enabled again however the
-// tick ends (completion, a failure, a close that ends the pass early). When the button had the
-// focus, it gets it back unless something else was focused meanwhile.
-class StartButtonLock {
- public:
-  StartButtonLock(TForm& form, TButton& button)
-      : form_(form), button_(button), had_focus_(form.ActiveControl() == &button) {
-    button_.SetEnabled(false);
-    focus_moved_to_ = form_.ActiveControl();
-  }
-  ~StartButtonLock() {
-    button_.SetEnabled(true);
-    if (had_focus_ && form_.ActiveControl() == focus_moved_to_) button_.SetFocus();
-  }
-  StartButtonLock(const StartButtonLock&) = delete;
-  StartButtonLock& operator=(const StartButtonLock&) = delete;
-
- private:
-  TForm& form_;
-  TButton& button_;
-  bool had_focus_;
-  TWinControl* focus_moved_to_ = nullptr;
-};
-
-}  // namespace
-
 void TForm1::Button1Click(TComponent*) {
-  // A click that still arrives during the pass (Click() called directly) is not forwarded:
-  // the job would refuse it with EJobBusy, a modal box the pass would wait behind.
-  if (job_->PassRunning()) return;
+  // A start that still arrives while a run is under way (Click called past the disabled
+  // button) is not forwarded: the job would refuse it with a modal box.
+  if (start_button_->Held() || job_->PassRunning()) return;
   job_->Button1Click();
+  if (Timer1->Armed()) start_button_->Hold();
 }
 
 void TForm1::SearchFile1Find(TSearchFile& Sender, const std::string& Name,
@@ -113,9 +85,14 @@ void TForm1::SearchFile1Find(TSearchFile& Sender, const std::string& Name,
 }
 
 void TForm1::Timer1Timer(TComponent*) {
-  // A tick met inside the pass's own message step must not enable the button on its way out.
-  std::optional<StartButtonLock> lock;
-  if (!job_->PassRunning()) lock.emplace(*this, *Button1);
+  // However the tick ends (completion, a failure, a close that ended the pass early) the run is
+  // over once the timer is no longer armed; a tick that re-armed it leaves the run pending.
+  struct ReleaseAfterTick {
+    TForm1& form;
+    ~ReleaseAfterTick() {
+      if (!form.Timer1->Armed() && !form.job_->PassRunning()) form.start_button_->Release();
+    }
+  } release{*this};
   job_->Timer1Timer();
 }
 

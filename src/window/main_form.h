@@ -11,6 +11,7 @@
 namespace kel {
 
 class BatchJob;
+class StartButtonHold;
 class TButton;
 class TEdit;
 class TFolderBrowser;
@@ -41,10 +42,10 @@ class TForm1 : public TForm {
   TPanel* Panel1 = nullptr;
   TImage* Image1 = nullptr;
 
-  // The batch job's handlers (batch_job.h). Button1 is disabled while the timer's tick runs
-  // the pass and a start that arrives anyway is ignored there (the job would raise EJobBusy);
-  // a close during a pass ends it after the file in hand and the job lists go once it has
-  // returned.
+  // The batch job's handlers (batch_job.h). Button1 is disabled from a start that armed the
+  // timer until the tick that ran its pass has returned (StartButtonHold), and a start that
+  // arrives meanwhile all the same is ignored; a close during a pass ends it after the file in
+  // hand and the job lists go once it has returned.
   void Button1Click(TComponent* Sender);
   void SearchFile1Find(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& Continue);
@@ -64,6 +65,7 @@ class TForm1 : public TForm {
 
   std::unique_ptr<WindowHost> host_;
   std::unique_ptr<BatchJob> job_;
+  std::unique_ptr<StartButtonHold> start_button_;
 };
 
 // The program's main window, set by the start sequence (Application.CreateForm); null again
