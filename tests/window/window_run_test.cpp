@@ -6,6 +6,7 @@
 
 #include <QLineEdit>
 #include <QTimer>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -24,6 +25,7 @@
 namespace kel {
 namespace {
 
+namespace fs = std::filesystem;
 using test::MakeBytes;
 using test::ReadFile;
 using test::TempDir;
@@ -116,7 +118,8 @@ TEST_F(WindowRunTest, TypedFoldersAndTheStartButtonArchiveEveryFileOfTheFolder) 
   ASSERT_EQ(mkdir((source / "sub").c_str(), 0755), 0);
   WriteFile(source / "sub/inner.txt", "not collected");
 
-  TypeFoldersAndStart(source.path() + "/", output.path() + "/");
+  // The output folder without its separator: the archives still go inside it.
+  TypeFoldersAndStart(source.path() + "/", output.path());
   // The start action collected and armed the timer; the pass comes at its tick.
   EXPECT_EQ(Form1->Timer1->Interval(), 100u);
   EXPECT_TRUE(Form1->Timer1->Armed());
@@ -147,24 +150,121 @@ TEST_F(WindowRunTest, TypedFoldersAndTheStartButtonArchiveEveryFileOfTheFolder) 
     test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
   }
   EXPECT_EQ(sequence_numbers, (std::set<std::string>{"0000", "0001", "0002", "0003"}));
+  // Nothing beside the output folder with its name as a prefix.
+  for (const std::string beside : {"files.txt", "0000_txt.zip"}) {
+    EXPECT_NE(access((output.path() + beside).c_str(), F_OK), 0) << beside;
+  }
 }
 
-TEST_F(WindowRunTest, FailureOfThePassIsShownByTheErrorDisplayWithThePeriod) {
+struct RefusedFields {
+  std::string source;
+  std::string output;
+  std::string box;
+};
+
+// The working folder changed for the object's lifetime.
+class ScopedCurrentPath {
+ public:
+  explicit ScopedCurrentPath(const std::string& path) : previous_(fs::current_path()) {
+    fs::current_path(path);
+  }
+  ~ScopedCurrentPath() { fs::current_path(previous_); }
+
+ private:
+  fs::path previous_;
+};
+
+std::set<std::string> Entries(const std::string& folder) {
+  std::set<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST_F(WindowRunTest, FolderFieldsThatNameNoFolderAreRefusedWithABoxAndNothingIsWritten) {
   WriteFile(source / "a.txt", "a");
-  std::filesystem::create_directory(output / "files.txt");  // where the index must go
-  TypeFoldersAndStart(source.path() + "/", output.path() + "/");
-  ASSERT_TRUE(WaitUntil([&] { return !capture.boxes.empty(); }));
-  ASSERT_EQ(capture.boxes.size(), 1u);
-  EXPECT_TRUE(capture.boxes[0].Text.starts_with("ファイル " + output / "files.txt" +
-                                                " を作成できません."))
-      << capture.boxes[0].Text;
-  EXPECT_EQ(capture.boxes[0].Caption, "Kelvarin");
-  EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
-  // The window goes on: no retry, the panel as the start action left it, the start enabled.
-  EXPECT_EQ(Form1->Timer1->Interval(), 0u);
-  EXPECT_TRUE(Form1->Button1->Enabled());
-  EXPECT_EQ(Form1->Panel1->Caption(), "");
-  EXPECT_TRUE(Form1->Handle()->isVisible());
+  WriteFile(output / "files.txt", "an older index\r\n");
+  // Where an empty output field would put "files.txt" and the archives.
+  TempDir working;
+  const ScopedCurrentPath in_working(working.path());
+  const std::string src = source.path() + "/";
+  const std::string out = output.path() + "/";
+  const std::vector<RefusedFields> cases = {
+      {source / "missing/", out, "フォルダ " + source / "missing/" + " が見つかりません."},
+      {source / "a.txt", out, source / "a.txt" + " はフォルダではありません."},
+      {"", out, "圧縮するフォルダが指定されていません."},
+      {src, output / "missing", "フォルダ " + output / "missing" + " が見つかりません."},
+      {src, output / "files.txt", output / "files.txt" + " はフォルダではありません."},
+      {src, "", "出力先フォルダが指定されていません."},
+  };
+  for (const RefusedFields& c : cases) {
+    SCOPED_TRACE(c.box);
+    capture.boxes.clear();
+    Form1->Edit1->SetText(c.source);
+    Form1->Edit2->SetText(c.output);
+    QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
+    ASSERT_EQ(capture.boxes.size(), 1u);
+    EXPECT_EQ(capture.boxes[0].Text, c.box);
+    EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+    EXPECT_FALSE(Form1->Timer1->Armed());
+    EXPECT_TRUE(Form1->Button1->Handle()->isEnabled());
+  }
+  // Past the period at which an armed timer would have run a pass.
+  QTest::qWait(3 * BatchJob::kTimerPeriod);
+  EXPECT_EQ(capture.boxes.size(), 1u);
+  EXPECT_EQ(Entries(output.path()), (std::set<std::string>{"files.txt"}));
+  EXPECT_EQ(ReadFile(output / "files.txt"), "an older index\r\n");
+  EXPECT_EQ(Entries(source.path()), (std::set<std::string>{"a.txt"}));
+  EXPECT_EQ(Entries(working.path()), (std::set<std::string>{}));
+}
+
+struct PassFailure {
+  std::string what;
+  // Given the source and the output folder: what makes the pass fail, before the start or
+  // between the collection and the timer's tick, and the box it gives.
+  std::function<void(const TempDir&, const TempDir&)> before_start, before_tick;
+  std::function<std::string(const TempDir&, const TempDir&)> box;
+};
+
+TEST_F(WindowRunTest, FailureOfThePassIsShownWithThePeriodAndItsReasonOnASecondLine) {
+  const auto nothing = [](const TempDir&, const TempDir&) {};
+  const std::vector<PassFailure> cases = {
+      {"the index cannot be created",
+       [](const TempDir&, const TempDir& out) { fs::create_directory(out / "files.txt"); }, nothing,
+       [](const TempDir&, const TempDir& out) {
+         return "ファイル " + out / "files.txt" +
+                " を作成できません.\nファイルへのアクセスが拒否されました";
+       }},
+      {"a source vanished before the pass", nothing,
+       [](const TempDir& in, const TempDir&) { ASSERT_EQ(unlink((in / "a.txt").c_str()), 0); },
+       [](const TempDir& in, const TempDir&) {
+         return "Error opening " + in / "a.txt" + ".\nファイルが見つかりません";
+       }},
+  };
+  for (const PassFailure& c : cases) {
+    SCOPED_TRACE(c.what);
+    capture.boxes.clear();
+    const TempDir in, out;
+    WriteFile(in / "a.txt", "a");
+    c.before_start(in, out);
+    Form1->Edit1->SetText(in.path() + "/");
+    Form1->Edit2->SetText(out.path() + "/");
+    QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
+    c.before_tick(in, out);
+    ASSERT_TRUE(WaitUntil([&] { return !capture.boxes.empty(); }));
+    ASSERT_EQ(capture.boxes.size(), 1u);
+    EXPECT_EQ(capture.boxes[0].Text, c.box(in, out));
+    EXPECT_EQ(capture.boxes[0].Caption, "Kelvarin");
+    EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+    // The window goes on: no retry, the panel as the start action left it, the start enabled.
+    EXPECT_EQ(Form1->Timer1->Interval(), 0u);
+    EXPECT_TRUE(Form1->Button1->Handle()->isEnabled());
+    EXPECT_EQ(Form1->Panel1->Caption(), "");
+    EXPECT_TRUE(Form1->Handle()->isVisible());
+    // A failed file leaves no archive.
+    EXPECT_NE(access((out / "0000_txt.zip").c_str(), F_OK), 0);
+  }
 }
 
 TEST_F(WindowRunTest, StartButtonIsDisabledUntilThePassEndsAndStartsMeanwhileAreIgnored) {
