@@ -12,6 +12,8 @@ packages=(
   fonts-ipafont-gothic                      # window font
   xvfb xauth x11-apps imagemagick           # a real X server for the window and its screenshot
   locales                                   # a UTF-8 locale
+  desktop-file-utils appstream              # checks of the desktop file and the AppStream metadata
+  man-db groff-base bash-completion         # checks of the manual pages and the completion
 )
 
 missing=()
