@@ -3,6 +3,8 @@
 //                   without chroma subsampling, one interleaved scan
 //   kelvarin.png    120 x 120, the window and application icon
 // Usage: make_pictures OUTPUT_FOLDER
+//        make_pictures --icon SIZE FILE   the icon alone, drawn at SIZE x SIZE (the desktop's
+//                                         icon theme wants 48, 128 and 256)
 // The controls sit on the right of the window (fields at x 328..601, buttons at x 528, the
 // status panel at y 264, the start button at 352,296), so the right side stays calm and the
 // design lives on the left.
@@ -174,11 +176,13 @@ QImage Background() {
   return image;
 }
 
-QImage Icon() {
-  QImage image(120, 120, QImage::Format_ARGB32_Premultiplied);
+// The icon is designed on a 120 x 120 grid and scaled as a drawing, so every size is sharp.
+QImage Icon(int size = 120) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 120.0, size / 120.0);
   QPainterPath tile;
   tile.addRoundedRect(QRectF(4, 4, 112, 112), 24, 24);
   QLinearGradient fill(0, 4, 120, 116);
@@ -242,13 +246,24 @@ bool WriteJpeg(const QImage& picture, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_pictures OUTPUT_FOLDER\n");
+  const bool icon_only = argc == 4 && std::string(argv[1]) == "--icon";
+  const int icon_size = icon_only ? std::atoi(argv[2]) : 0;
+  if ((argc != 2 && !icon_only) || (icon_only && (icon_size < 16 || icon_size > 1024))) {
+    std::fprintf(stderr,
+                 "usage: make_pictures OUTPUT_FOLDER\n"
+                 "       make_pictures --icon SIZE FILE   (SIZE 16 to 1024)\n");
     return 2;
   }
   // Text needs a QGuiApplication; no display is needed to paint into images.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
+  if (icon_only) {
+    if (!Icon(icon_size).save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+      std::fprintf(stderr, "make_pictures: cannot write %s\n", argv[3]);
+      return 1;
+    }
+    return 0;
+  }
   const std::string folder = argv[1];
   if (!WriteJpeg(Background(), folder + "/background.jpg")) {
     std::fprintf(stderr, "make_pictures: cannot write %s/background.jpg\n", folder.c_str());
