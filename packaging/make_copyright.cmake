@@ -1,0 +1,26 @@
+# Writes Debian's machine-readable copyright file: HEADER with the holders from LICENSE's
+# "Copyright (c) ..." line, then LICENSE's text after that line as the licence's body (each line
+# indented by one space, empty lines as " .").
+# Usage: cmake -DLICENSE=... -DHEADER=... -DOUTPUT=... -P make_copyright.cmake
+file(STRINGS ${LICENSE} lines)
+set(KEL_COPYRIGHT "")
+set(body "")
+foreach(line IN LISTS lines)
+  if(KEL_COPYRIGHT STREQUAL "")
+    if(line MATCHES "^Copyright \\(c\\) (.+)$")
+      set(KEL_COPYRIGHT ${CMAKE_MATCH_1})
+    endif()
+  elseif(line STREQUAL "")
+    if(NOT body STREQUAL "")
+      string(APPEND body " .\n")
+    endif()
+  else()
+    string(APPEND body " ${line}\n")
+  endif()
+endforeach()
+if(KEL_COPYRIGHT STREQUAL "" OR body STREQUAL "")
+  message(FATAL_ERROR "${LICENSE} has no \"Copyright (c) ...\" line followed by the licence text")
+endif()
+file(READ ${HEADER} header)
+string(CONFIGURE "${header}" header @ONLY)
+file(WRITE ${OUTPUT} "${header}${body}")
