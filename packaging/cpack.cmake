@@ -1,6 +1,7 @@
 # The Debian package: `cpack -G DEB` in a build folder (scripts/package.sh does it all and runs
 # lintian on the result).
 set(CPACK_GENERATOR DEB)
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME kelvarin)
 set(CPACK_PACKAGE_VENDOR "The Kelvarin authors")
 set(CPACK_PACKAGE_CONTACT "The Kelvarin authors <kelvarin@users.noreply.github.com>")

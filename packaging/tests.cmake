@@ -19,3 +19,6 @@ foreach(check files icons desktop metainfo manpages completion)
     FIXTURES_REQUIRED kel_packaging_stage
     ENVIRONMENT "${kel_check_env}")
 endforeach()
+
+# The Debian package made from this build, checked by lintian (scripts/check_deb.sh).
+add_test(NAME packaging.deb COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check_deb.sh ${CMAKE_BINARY_DIR})

@@ -14,6 +14,7 @@ packages=(
   locales                                   # a UTF-8 locale
   desktop-file-utils appstream              # checks of the desktop file and the AppStream metadata
   man-db groff-base bash-completion         # checks of the manual pages and the completion
+  dpkg-dev file lintian                     # the Debian package (CPack runs dpkg-shlibdeps) and its check
 )
 
 missing=()
