@@ -7,7 +7,8 @@
 #   icons       each icon has the size its folder names; the icon drawn at 120 pixels is the
 #               window's icon (assets/kelvarin.png) pixel for pixel
 #   desktop     desktop-file-validate says nothing; Exec and Icon name what is installed
-#   metainfo    appstreamcli validate --no-net passes; the launchable is the installed desktop file
+#   metainfo    appstreamcli validate --no-net passes, for the file and for the installed tree
+#               (whose desktop file the launchable must name)
 #   manpages    man finds both pages and renders them without a warning, Japanese text included;
 #               every option of kelvarin-batch --help is documented
 #   completion  bash -n; the completion offers options, encodings and folders as it should
@@ -116,10 +117,8 @@ check_metainfo() {
   gui || return 0
   local file=$usr/share/metainfo/io.github.kelvarin.Kelvarin.metainfo.xml
   appstreamcli validate --no-net "$file" >&2 || fail "appstreamcli validate failed"
-  local launchable
-  launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$file")
-  [ -f "$usr/share/applications/$launchable" ] ||
-    fail "the launchable $launchable is not an installed desktop file"
+  # The tree as a whole: the launchable names an installed desktop file.
+  appstreamcli validate-tree --no-net "$usr" >&2 || fail "appstreamcli validate-tree failed"
 }
 
 check_manpages() {
