@@ -29,7 +29,7 @@ fail() {
 gui() { [ "${KELVARIN_GUI:-OFF}" = ON ]; }
 
 # The long options kelvarin-batch's --help lists.
-help_options() { "$KELVARIN_BATCH" --help | grep -o -- '--[a-z][a-z-]*' | sort -u; }
+help_options() { LC_ALL=C.UTF-8 "$KELVARIN_BATCH" --help | grep -o -- '--[a-z][a-z-]*' | sort -u; }
 
 check_stage() {
   local build=$3
@@ -44,6 +44,7 @@ check_files() {
     share/bash-completion/completions/kelvarin-batch
     share/doc/kelvarin/changelog.Debian.gz
     share/doc/kelvarin/copyright
+    share/locale/ja/LC_MESSAGES/kelvarin.mo
     share/man/man1/kelvarin-batch.1.gz
   )
   if gui; then

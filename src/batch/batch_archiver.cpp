@@ -85,7 +85,8 @@ struct BatchArchiver::Outcome {
   bool finished = false;
   bool skipped = false;      // failed, and keep_going lets the pass go on
   std::exception_ptr error;  // the failure, when there was one
-  std::string message;       // its text, for a skipped file
+  std::string kind;          // its class, for a skipped file
+  std::string message;       // its text
   Reason reason;             // and why, where known
 };
 
@@ -170,6 +171,7 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
     TryRemoveEntry(file.archive_path);
     if (settings_.keep_going) {
       outcome.skipped = true;
+      outcome.kind = e.ClassName();
       outcome.message = e.Message();
       outcome.reason = e.GetReason();
     }
@@ -185,7 +187,8 @@ bool BatchArchiver::Settle(Outcome& outcome, int32_t index, const std::string& s
                            const PassFileDone& done) {
   if (outcome.error && !outcome.skipped) std::rethrow_exception(outcome.error);
   if (outcome.skipped) {
-    skipped_.push_back({index, source, std::move(outcome.message), outcome.reason});
+    skipped_.push_back(
+        {index, source, std::move(outcome.kind), std::move(outcome.message), outcome.reason});
     if (OnSkip) OnSkip(skipped_.back());
   } else {
     ++archived_;

@@ -50,6 +50,7 @@ struct PassCounters {
 struct SkippedFile {
   int32_t index = 0;
   std::string source_path;
+  std::string kind;  // the failure's class (Exception::ClassName)
   std::string message;
   Reason reason;
 };

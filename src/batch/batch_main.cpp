@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/batch_language.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "platform/interrupt_watch.h"
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  kel::StartBatchLanguage();
   // Before any thread starts: an interrupt then reaches the watch, not a worker.
   const kel::InterruptWatch interrupts;
   const kel::BatchOptions options =
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
   settings.verify = options.verify;
   settings.keep_going = options.keep_going;
   settings.encoding = options.encoding;
+  settings.english_notes = kel::ExplainInEnglish();
   settings.terminal = kel::IsTerminal(kel::kStandardOutput);
   settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
   settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };

@@ -4,6 +4,9 @@
 #include <optional>
 #include <thread>
 
+#include "batch/text_format.h"
+#include "platform/translation.h"
+
 #ifndef KELVARIN_VERSION
 #define KELVARIN_VERSION "1.0.0"
 #endif
@@ -49,7 +52,7 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
   const bool takes_value = name == "--jobs" || name == "-j" || name == "--encoding";
   if (!takes_value) {
     if (joined) {
-      options.error = "option " + name + " takes no value";
+      options.error = Format(_("option %s takes no value"), {name});
       return false;
     }
     if (name == "--verify") {
@@ -57,20 +60,20 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
     } else if (name == "--keep-going") {
       options.keep_going = true;
     } else {
-      options.error = "unknown option " + arg;
+      options.error = Format(_("unknown option %s"), {arg});
       return false;
     }
     return true;
   }
   const std::optional<std::string> value = joined ? joined : next();
   if (!value) {
-    options.error = "option " + name + " needs a value";
+    options.error = Format(_("option %s needs a value"), {name});
     return false;
   }
   if (name == "--encoding") {
     const auto encoding = ParseEncoding(*value);
     if (!encoding) {
-      options.error = "unknown encoding " + *value + " (utf-8 or cp932)";
+      options.error = Format(_("unknown encoding %s (utf-8 or cp932)"), {*value});
       return false;
     }
     options.encoding = *encoding;
@@ -78,7 +81,8 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
   }
   const auto jobs = ParseJobs(*value);
   if (!jobs) {
-    options.error = "bad number of jobs " + *value + " (1 to " + std::to_string(kMaxJobs) + ")";
+    options.error =
+        Format(_("bad number of jobs %s (1 to %s)"), {*value, std::to_string(kMaxJobs)});
     return false;
   }
   options.jobs = *jobs;
@@ -112,7 +116,7 @@ BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
     }
   }
   if (operands.size() != 2) {
-    options.error = operands.size() < 2 ? "missing folder" : "too many arguments";
+    options.error = operands.size() < 2 ? _("missing folder") : _("too many arguments");
     return options;
   }
   options.action = BatchOptions::Action::kRun;
@@ -127,30 +131,43 @@ int EffectiveJobs(int requested) {
   return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
-std::string BatchUsage() { return "usage: kelvarin-batch SOURCE OUTPUT [OPTION]...\n"; }
+std::string BatchUsage() { return _("usage: kelvarin-batch SOURCE OUTPUT [OPTION]...\n"); }
 
+// In blocks, so that a change to one leaves the translations of the others in place.
 std::string BatchHelp() {
-  return BatchUsage() +
-         "\n"
-         "Compresses every file directly inside the folder SOURCE into a Zip archive of its own\n"
-         "in the folder OUTPUT (0000docx.zip, 0001___c.zip, ...) and writes OUTPUT/files.txt,\n"
-         "which maps each archive name to the file's base name. Sub-folders are not entered.\n"
-         "Both folders must exist. Progress goes to standard output: one line per archive, or\n"
-         "on a terminal one line updated in place.\n"
-         "\n"
-         "  -j, --jobs N       compress N files at once (default: one per core); archives\n"
-         "                     and files.txt are the same whatever N is; 1 works file by file\n"
-         "      --verify       read every archive back after writing it (headers, name,\n"
-         "                     CRC-32, sizes) and fail at the first that does not match\n"
-         "      --keep-going   report a file that cannot be archived, remove its incomplete\n"
-         "                     archive and go on; a summary follows at the end\n"
-         "      --encoding E   entry names and files.txt in E: utf-8 (default) or cp932\n"
-         "                     (Shift-JIS as Japanese Windows writes it, no UTF-8 marks)\n"
-         "  -h, --help         show this text and exit\n"
-         "      --version      show the version and exit\n"
-         "\n"
-         "Exit status: 0 done, 1 the job failed or a file was skipped (message on standard\n"
-         "error), 2 bad usage.\n";
+  return BatchUsage() + "\n" +
+         _("Compresses every file directly inside the folder SOURCE into a Zip archive of its own\n"
+           "in the folder OUTPUT (0000docx.zip, 0001___c.zip, ...) and writes OUTPUT/files.txt,\n"
+           "which maps each archive name to the file's base name. Sub-folders are not entered.\n"
+           "Both folders must exist. Progress goes to standard output: one line per archive, or\n"
+           "on a terminal one line updated in place.\n") +
+         "\n" +
+         _("The progress texts, the completion text and the error messages are the desktop\n"
+           "program's own, in Japanese in every language, so that scripts can rely on them;\n"
+           "outside a Japanese locale an English line follows each such error message.\n") +
+         "\n" +
+         _("  -j, --jobs N       compress N files at once (default: one per core); archives\n"
+           "                     and files.txt are the same whatever N is; 1 works file by file\n"
+           "      --verify       read every archive back after writing it (headers, name,\n"
+           "                     CRC-32, sizes) and fail at the first that does not match\n"
+           "      --keep-going   report a file that cannot be archived, remove its incomplete\n"
+           "                     archive and go on; a summary follows at the end\n"
+           "      --encoding E   entry names and files.txt in E: utf-8 (default) or cp932\n"
+           "                     (Shift-JIS as Japanese Windows writes it, no UTF-8 marks)\n"
+           "  -h, --help         show this text and exit\n"
+           "      --version      show the version and exit\n") +
+         "\n" +
+         _("Examples:\n"
+           "  kelvarin-batch ~/reports /media/usb/reports\n"
+           "      archive every file of ~/reports into /media/usb/reports\n"
+           "  kelvarin-batch --encoding cp932 ~/reports /media/usb/reports\n"
+           "      the same with names in Shift-JIS, for recipients whose older Japanese tools\n"
+           "      cannot read UTF-8 names\n"
+           "  kelvarin-batch --verify ~/reports /media/usb/reports\n"
+           "      read every archive back and check it against its file after writing it\n") +
+         "\n" +
+         _("Exit status: 0 done, 1 the job failed or a file was skipped (message on standard\n"
+           "error), 2 bad usage.\n");
 }
 
 std::string BatchVersion() { return "kelvarin-batch " KELVARIN_VERSION "\n"; }

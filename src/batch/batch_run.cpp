@@ -4,7 +4,9 @@
 #include <ostream>
 
 #include "batch/batch_archiver.h"
+#include "batch/batch_language.h"
 #include "batch/progress_display.h"
+#include "batch/text_format.h"
 #include "job/batch_job.h"
 #include "job/folder_field.h"
 #include "job/job_errors.h"
@@ -14,6 +16,7 @@
 #include "platform/exceptions.h"
 #include "platform/file_info.h"
 #include "platform/interrupt_watch.h"
+#include "platform/translation.h"
 #include "search/search_file.h"
 
 namespace kel {
@@ -61,13 +64,38 @@ std::string ErrorText(const std::string& message) {
   return MessageWithPeriod(message, SystemCodePage());
 }
 
-// The error display's text and, on the same line, the reason where one is known; control
-// characters (of a folder's name, say) shown escaped so they cannot move the terminal's cursor.
-std::string ErrorLine(const std::string& message, const Reason& reason) {
-  std::string line = ErrorText(message);
-  const std::string why = ReasonText(reason);
+// A failure as the run reports it: the system's message, its class and why.
+struct Failure {
+  const std::string& kind;
+  const std::string& message;
+  const Reason& reason;
+};
+
+// The error display's text and, on the same line, the reason where one is known (in the run's
+// language); control characters (of a folder's name, say) shown escaped so they cannot move the
+// terminal's cursor.
+std::string ErrorLine(const Failure& failure) {
+  std::string line = ErrorText(failure.message);
+  const std::string why = TranslatedReasonText(failure.reason);
   if (!why.empty()) line += " (" + why + ")";
   return EscapedName(line);
+}
+
+// With `english`, the line that goes below a Japanese message of the system's to say in English
+// what it means, indented under the line that holds the message (which starts with `indent`);
+// else, and for other messages, nothing.
+std::string EnglishNote(const Failure& failure, bool english, const std::string& indent) {
+  if (!english) return "";
+  const std::string meaning = EnglishMeaning(failure.kind, failure.message);
+  if (meaning.empty()) return "";
+  return indent + "  In English: " + EscapedName(meaning) + ".\n";
+}
+
+// A failure that ends the run: its line and the English one.
+std::string ErrorLines(const Exception& e, bool english) {
+  const std::string kind = e.ClassName();
+  const Failure failure{kind, e.Message(), e.GetReason()};
+  return ErrorLine(failure) + '\n' + EnglishNote(failure, english, "");
 }
 
 // The folder as the system resolves it (links followed before ".."), or the job's refusal.
@@ -101,17 +129,27 @@ uint64_t CollectedBytes(const JobState& state) {
   return total;
 }
 
-// "N files were archived; M could not be:" and a line per skipped file.
-void PrintSummary(const BatchArchiver& archiver, std::ostream& err) {
+Failure FailureOf(const SkippedFile& file) { return {file.kind, file.message, file.reason}; }
+
+// "N files were archived; M files could not be archived:" and the skipped files.
+void PrintSummary(const BatchArchiver& archiver, bool english, std::ostream& err) {
   const auto& skipped = archiver.Skipped();
-  err << archiver.Archived() << " 個のファイルを圧縮しました";
+  const auto archived = static_cast<unsigned long>(archiver.Archived());
+  // TRANSLATORS: the two parts of one line: "4 files were archived; 1 file could not be
+  // archived:" or "4 files were archived; none was skipped".
+  err << Format(P_("%s file was archived", "%s files were archived", archived),
+                {std::to_string(archived)});
   if (skipped.empty()) {
-    err << "。圧縮できなかったファイルはありません\n";
+    err << _("; none was skipped\n");
   } else {
-    err << "。" << skipped.size() << " 個のファイルは圧縮できませんでした:\n";
-    for (const SkippedFile& file : skipped)
-      err << "  " << EscapedName(file.source_path) << ": " << ErrorLine(file.message, file.reason)
-          << '\n';
+    err << Format(P_("; %s file could not be archived:\n", "; %s files could not be archived:\n",
+                     skipped.size()),
+                  {std::to_string(skipped.size())});
+    for (const SkippedFile& file : skipped) {
+      const Failure failure = FailureOf(file);
+      err << "  " << EscapedName(file.source_path) << ": " << ErrorLine(failure) << '\n'
+          << EnglishNote(failure, english, "  ");
+    }
   }
   err << std::flush;
 }
@@ -177,25 +215,25 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
     source = ResolvedFolder(settings.source);
     output = ResolvedFolder(settings.output);
   } catch (const Exception& e) {
-    err << ErrorLine(e.Message(), e.GetReason()) << '\n' << std::flush;
+    err << ErrorLines(e, settings.english_notes) << std::flush;
     return 1;
   }
   const PathSyntax syntax = PathSyntax::Native();
   if (settings.encoding == NameEncoding::kCp932 && syntax.code_page != CodePage::kUtf8) {
-    // "CP932 names need a UTF-8 locale."
-    err << ErrorText("CP932 の名前は UTF-8 のロケールでのみ書けます") << '\n' << std::flush;
+    err << ErrorText(_("CP932 names can only be written under a UTF-8 locale")) << '\n'
+        << std::flush;
     return 1;
   }
   BatchArchiver archiver(ArchiverSettingsOf(settings, syntax));
   JobState state;
   Display display(settings, out, archiver, state, syntax);
   archiver.OnTick = [&display] { display.Tick(); };
-  archiver.OnSkip = [&display, &err](const SkippedFile& file) {
+  archiver.OnSkip = [&display, &err, &settings](const SkippedFile& file) {
     display.BeforeError();
-    // "File X was skipped: <reason>"
-    err << "ファイル " << EscapedName(file.source_path)
-        << " を飛ばしました: " << ErrorLine(file.message, file.reason) << '\n'
-        << std::flush;
+    const Failure failure = FailureOf(file);
+    err << Format(_("File %s was skipped: %s"), {EscapedName(file.source_path), ErrorLine(failure)})
+        << '\n'
+        << EnglishNote(failure, settings.english_notes, "") << std::flush;
   };
 
   FixedField edit1(FolderFieldText(source, syntax));
@@ -207,8 +245,11 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   job.SetArchiver(&archiver);
   search.OnFind = [&job](TSearchFile& sender, const std::string& name, const TSearchFileData& data,
                          bool& go_on) { job.SearchFile1Find(sender, name, data, go_on); };
-  job.OnWarning = [&display, &err](const std::string& text) {
+  job.OnLockUnavailable = [&display, &err](const std::string& folder) {
     display.BeforeError();
+    const std::string text = Format(_("Folder %s cannot be locked: another run writing into it "
+                                      "at the same time would go unnoticed"),
+                                    {folder});
     err << EscapedName(ErrorText(text)) << '\n' << std::flush;
   };
 
@@ -223,16 +264,20 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
     display.BeforeError();
     const int signal_number = settings.interrupt_signal ? settings.interrupt_signal() : 0;
     if (signal_number == 0) return 1;
-    // "Stopped by SIGINT: N of M files archived; their archives are complete, the file in hand
-    // and the rest were not written."
-    err << InterruptWatch::SignalName(signal_number) << " により中止しました: " << state.FileCount
-        << " 個中 " << archiver.Archived()
-        << " 個のファイルを圧縮済みです。書きかけの書庫は残していません\n"
+    const auto files = static_cast<unsigned long>(state.FileCount);
+    // TRANSLATORS: the signal's name (SIGINT), files archived, files collected.
+    err << Format(P_("Stopped by %1$s: %2$s of %3$s file archived; no half-written archive was "
+                     "left\n",
+                     "Stopped by %1$s: %2$s of %3$s files archived; no half-written archive was "
+                     "left\n",
+                     files),
+                  {InterruptWatch::SignalName(signal_number), std::to_string(archiver.Archived()),
+                   std::to_string(files)})
         << std::flush;
     return 128 + signal_number;
   } catch (const Exception& e) {
     display.BeforeError();
-    err << ErrorLine(e.Message(), e.GetReason()) << '\n' << std::flush;
+    err << ErrorLines(e, settings.english_notes) << std::flush;
     return 1;
   } catch (const std::exception& e) {
     display.BeforeError();
@@ -240,7 +285,7 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
     return 1;
   }
   display.BeforeError();
-  if (settings.keep_going) PrintSummary(archiver, err);
+  if (settings.keep_going) PrintSummary(archiver, settings.english_notes, err);
   return archiver.Skipped().empty() ? 0 : 1;
 }
 

@@ -22,6 +22,9 @@ struct BatchSettings {
   // `out` is a terminal: one status line rewritten in place instead of a line per text.
   bool terminal = false;
   std::function<int()> terminal_columns = [] { return 80; };
+  // The run's own texts are not Japanese (ExplainInEnglish): each Japanese message of the
+  // system's on `err` is followed by a line that says in English what it means.
+  bool english_notes = false;
 
   // The signal number of a request to stop (InterruptWatch::Signal), asked while files are
   // archived; not 0 ends the run after the file in hand is given up, with 128 + that number.

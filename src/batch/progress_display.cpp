@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <ostream>
 
+#include "batch/text_format.h"
 #include "job/archive_step.h"
+#include "platform/translation.h"
 
 namespace kel {
 
@@ -156,11 +158,13 @@ int DisplayWidth(const std::string& text, CodePage cp) {
 }
 
 std::string ProgressLine(const ProgressFacts& f, int columns, CodePage cp) {
-  // "files", "elapsed", "left"
-  std::string line = std::to_string(f.files_done) + "/" + std::to_string(f.files) + " ファイル  " +
-                     BytesOfTotal(f.bytes_done, f.bytes) + "  " +
-                     std::to_string(static_cast<int>(ShareDone(f) * 100)) + "%  経過 " +
-                     Duration(f.elapsed_seconds) + "  残り " + Remaining(f);
+  std::string line = Format(
+      // TRANSLATORS: files done/files, bytes done/bytes, percent, elapsed and remaining time;
+      // the current file's name follows. Keep it short: it shares one terminal line.
+      _("%s/%s files  %s  %s%%  elapsed %s  left %s"),
+      {std::to_string(f.files_done), std::to_string(f.files), BytesOfTotal(f.bytes_done, f.bytes),
+       std::to_string(static_cast<int>(ShareDone(f) * 100)), Duration(f.elapsed_seconds),
+       Remaining(f)});
   if (!f.current_name.empty()) line += "  " + f.current_name;
   return FitToColumns(line, columns - 1, cp);
 }

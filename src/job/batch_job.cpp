@@ -61,18 +61,17 @@ void BatchJob::LockOutputFolder() {
       break;
     case FolderLock::State::kBusy:
       throw EFolderBusy(output_folder_);
-    case FolderLock::State::kUnsupported: {
-      // "Folder X cannot be locked: another run writing into it at the same time is not
-      // noticed."
-      const std::string text = "フォルダ " + EscapedName(output_folder_) +
-                               " はロックできないため、同時に書き込む別の圧縮を検出できません";
-      if (OnWarning) {
-        OnWarning(text);
+    case FolderLock::State::kUnsupported:
+      if (OnLockUnavailable) {
+        OnLockUnavailable(output_folder_);
       } else {
-        std::cerr << text << '\n' << std::flush;
+        // "Folder X cannot be locked: another run writing into it at the same time is not
+        // noticed."
+        std::cerr << "フォルダ " << EscapedName(output_folder_)
+                  << " はロックできないため、同時に書き込む別の圧縮を検出できません\n"
+                  << std::flush;
       }
       break;
-    }
     case FolderLock::State::kFailed:
       throw EInOutError(lock.ErrorNumber());
   }

@@ -86,9 +86,9 @@ class BatchJob {
   bool PassRunning() const { return pass_running_; }
   JobState& State() const { return state_; }
 
-  // Called with a warning the run goes on after (the output folder's file system cannot lock
-  // a folder); by default written to standard error.
-  std::function<void(const std::string& text)> OnWarning;
+  // Called with the output folder when its file system cannot lock a folder; the run goes on
+  // without the lock. By default a warning in the system's language goes to standard error.
+  std::function<void(const std::string& folder)> OnLockUnavailable;
 
  private:
   class PassScope;

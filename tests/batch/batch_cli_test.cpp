@@ -5,8 +5,8 @@
 #include <map>
 
 #include "batch/batch_options.h"
-#include "platform/exceptions.h"
 #include "batch_program.h"
+#include "platform/exceptions.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"
 
@@ -59,12 +59,12 @@ TEST(BatchProgram, EmptyFolderWritesEmptyIndex) {
 TEST(BatchProgram, UsageAndInformation) {
   for (const char* args : {"", "one", "a b c", "--frobnicate a b", "-x a b"}) {
     SCOPED_TRACE(args);
-    const ProgramRun run = RunBatchProgram(args);
+    const ProgramRun run = RunBatchProgram(args, "", kEnglish);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("usage: kelvarin-batch SOURCE OUTPUT"), std::string::npos) << run.err;
   }
-  const ProgramRun help = RunBatchProgram("--help");
+  const ProgramRun help = RunBatchProgram("--help", "", kEnglish);
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.out.starts_with("usage: kelvarin-batch SOURCE OUTPUT [OPTION]...\n"))
       << help.out;
@@ -92,7 +92,8 @@ TEST(BatchProgramFailure, MissingFolderOrAFileGivenAsOne) {
   TempDir dir;
   WriteFile(dir / "plain-file", "x");
   for (const auto& [source, output, err] :
-       {std::tuple{dir / "nowhere", dir.path(), "フォルダ " + dir / "nowhere" + " が見つかりません.\n"},
+       {std::tuple{dir / "nowhere", dir.path(),
+                   "フォルダ " + dir / "nowhere" + " が見つかりません.\n"},
         {dir.path(), dir / "plain-file", dir / "plain-file" + " はフォルダではありません.\n"},
         {dir / "plain-file", dir.path(), dir / "plain-file" + " はフォルダではありません.\n"}}) {
     const ProgramRun run = RunBatchProgram(Args(source, output));

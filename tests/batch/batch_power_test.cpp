@@ -264,19 +264,19 @@ TEST(KeepGoing, FilesGoneOrReplacedAfterCollection) {
     const InProcessRun& run = runs[jobs];
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.ends_with("(5/5)\n圧縮が完了しました．\n")) << run.out;
-    const std::string gone =
-        "Error opening " + dir / "in/" + order[1] + ". (ファイルが見つかりません)";
-    const std::string folder_instead = "Error opening " + dir / "in/" + order[3] +
-                                       ". (ファイルへのアクセスが拒否されました)";
+    // In process no catalogue is in use: the run's own texts are English, the system's
+    // messages as always.
+    const std::string gone = "Error opening " + dir / "in/" + order[1] + ". (file not found)";
+    const std::string folder_instead =
+        "Error opening " + dir / "in/" + order[3] + ". (access denied)";
     const std::string denied = "ファイルへのアクセスが拒否されました.";
-    const std::string summary =
-        "3 個のファイルを圧縮しました。3 個のファイルは圧縮できませんでした:\n";
+    const std::string summary = "3 files were archived; 3 files could not be archived:\n";
     EXPECT_TRUE(run.err.ends_with(summary + "  " + dir / "in/" + order[1] + ": " + gone + "\n" +
                                   "  " + dir / "in/" + order[3] + ": " + folder_instead + "\n" +
                                   "  " + dir / "in/" + order[4] + ": " + denied + "\n"))
         << run.err;
-    EXPECT_TRUE(run.err.starts_with("ファイル " + dir / "in/" + order[1] +
-                                    " を飛ばしました: " + gone + "\n"))
+    EXPECT_TRUE(
+        run.err.starts_with("File " + dir / "in/" + order[1] + " was skipped: " + gone + "\n"))
         << run.err;
     for (int i : {0, 2, 5})
       ExpectArchiveReadable(ArchiveOf(out, i, "_dat"), {{order[i], order[i]}});
@@ -321,7 +321,7 @@ TEST(Verify, DamageBetweenCloseAndVerificationFailsTheRun) {
     s.keep_going = true;
     const InProcessRun going = RunInProcess(s);
     EXPECT_EQ(going.status, 1);
-    EXPECT_NE(going.err.find("2 個のファイルを圧縮しました。1 個のファイルは圧縮できませんでした:"),
+    EXPECT_NE(going.err.find("2 files were archived; 1 file could not be archived:"),
               std::string::npos)
         << going.err;
     EXPECT_FALSE(fs::exists(ArchiveOf(out, 1, "_log")));
@@ -350,7 +350,7 @@ TEST(TerminalRun, StatusLineInPlaceThenTheCompletionTextAlone) {
   // No progress text of its own line; every redraw returns to the line's start and clears the
   // rest of it; the completion text stands alone after the line was cleared.
   EXPECT_EQ(run.out.find("(0/4)"), std::string::npos);
-  EXPECT_TRUE(run.out.starts_with("\r0/5 ファイル  0.0/1.0 MB  0%")) << run.out;
+  EXPECT_TRUE(run.out.starts_with("\r0/5 files  0.0/1.0 MB  0%")) << run.out;
   EXPECT_TRUE(run.out.ends_with("\r\x1b[K圧縮が完了しました．\n")) << run.out;
   std::size_t at = 0;
   while ((at = run.out.find('\r', at)) != std::string::npos) {
@@ -484,7 +484,7 @@ TEST(BatchOptions, OptionForms) {
     EXPECT_EQ(o.action, BatchOptions::Action::kUsageError);
     EXPECT_FALSE(o.error.empty());
   }
-  const ProgramRun run = RunBatchProgram("--jobs 0 a b");
+  const ProgramRun run = RunBatchProgram("--jobs 0 a b", "", kEnglish);
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "kelvarin-batch: bad number of jobs 0 (1 to 1024)\n" + BatchUsage());
 }

@@ -19,12 +19,21 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs kelvarin-batch with `args` (already quoted), after `prelude` in the same shell.
-inline ProgramRun RunBatchProgram(const std::string& args, const std::string& prelude = "") {
+// The locales the program's language is tested under. Tests that expect its own texts in
+// Japanese (the system's messages are Japanese in every locale) run under kJapanese, so that
+// they hold whatever locale the machine or CI has.
+inline constexpr const char* kJapanese = "ja_JP.UTF-8";
+inline constexpr const char* kEnglish = "C.UTF-8";
+
+// Runs kelvarin-batch with `args` (already quoted) under `locale` (LANGUAGE cleared, which
+// would otherwise take precedence), after `prelude` in the same shell.
+inline ProgramRun RunBatchProgram(const std::string& args, const std::string& prelude = "",
+                                  const std::string& locale = kJapanese,
+                                  const std::string& program = KELVARIN_BATCH_PROGRAM) {
   TempDir capture;
-  const std::string command = prelude + " exec " + ShellQuote(KELVARIN_BATCH_PROGRAM) + " " + args +
-                              " >" + ShellQuote(capture / "out") + " 2>" +
-                              ShellQuote(capture / "err");
+  const std::string command = "export LC_ALL=" + ShellQuote(locale) + " LANGUAGE=; " + prelude +
+                              " exec " + ShellQuote(program) + " " + args + " >" +
+                              ShellQuote(capture / "out") + " 2>" + ShellQuote(capture / "err");
   std::string shell_output;
   ProgramRun run;
   run.status = RunCommand("sh -c " + ShellQuote(command), &shell_output);

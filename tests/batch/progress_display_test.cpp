@@ -26,16 +26,16 @@ ProgressFacts Facts(int32_t done, int32_t files, uint64_t bytes_done, uint64_t b
 TEST(ProgressLine, ShowsCountsShareTimesAndName) {
   EXPECT_EQ(ProgressLine(Facts(12, 1527, 45'600'000, 140'200'000, 12.7, "note0012.txt"), 200,
                          CodePage::kUtf8),
-            "12/1527 ファイル  45.6/140.2 MB  32%  経過 0:12  残り 0:26  note0012.txt");
+            "12/1527 files  45.6/140.2 MB  32%  elapsed 0:12  left 0:26  note0012.txt");
   // Nothing done yet: no estimate. Small totals in bytes.
   EXPECT_EQ(ProgressLine(Facts(0, 3, 0, 900, 0.2, ""), 200, CodePage::kUtf8),
-            "0/3 ファイル  0/900 B  0%  経過 0:00  残り --:--");
+            "0/3 files  0/900 B  0%  elapsed 0:00  left --:--");
   // Hours, gigabytes, and a run of empty files measured by files instead of bytes.
   EXPECT_EQ(
       ProgressLine(Facts(1, 2, 2'500'000'000, 5'000'000'000, 3725, "a"), 200, CodePage::kUtf8),
-      "1/2 ファイル  2.5/5.0 GB  50%  経過 1:02:05  残り 1:02:05  a");
+      "1/2 files  2.5/5.0 GB  50%  elapsed 1:02:05  left 1:02:05  a");
   EXPECT_EQ(ProgressLine(Facts(1, 4, 0, 0, 10, ""), 200, CodePage::kUtf8),
-            "1/4 ファイル  0/0 B  25%  経過 0:10  残り 0:30");
+            "1/4 files  0/0 B  25%  elapsed 0:10  left 0:30");
 }
 
 TEST(ProgressLine, FitsTheTerminalByWholeCharacters) {
@@ -54,7 +54,7 @@ TEST(ProgressLine, FitsTheTerminalByWholeCharacters) {
   // A terminal narrower than the counts cuts them too, never past the width.
   const std::string narrow = ProgressLine(f, 10, CodePage::kUtf8);
   EXPECT_LE(DisplayWidth(narrow, CodePage::kUtf8), 9);
-  EXPECT_EQ(narrow, "1/2 ファ");
+  EXPECT_EQ(narrow, "1/2 files");
 }
 
 TEST(ProgressLine, ControlCharactersAndBrokenBytesNeverReachTheTerminal) {
@@ -73,7 +73,7 @@ TEST(TerminalPanel, RewritesOneLineAndEndsWithTheCompletionText) {
       CodePage::kUtf8);
   panel.Start();
   const std::string first = out.str();
-  EXPECT_TRUE(first.starts_with("\r0/3 ファイル  0/30 B  0%")) << first;
+  EXPECT_TRUE(first.starts_with("\r0/3 files  0/30 B  0%")) << first;
   EXPECT_TRUE(first.ends_with("\x1b[K")) << first;
 
   // Progress texts redraw at most ten times a second.
@@ -82,7 +82,7 @@ TEST(TerminalPanel, RewritesOneLineAndEndsWithTheCompletionText) {
   EXPECT_EQ(out.str(), first);
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   panel.Tick();
-  EXPECT_NE(out.str().find("\r1/3 ファイル  10/30 B  33%"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\r1/3 files  10/30 B  33%"), std::string::npos) << out.str();
 
   panel.Clear();
   EXPECT_TRUE(out.str().ends_with("\r\x1b[K"));
