@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <optional>
+#include <ostream>
 #include <thread>
 
 #include "batch/text_format.h"
@@ -23,13 +24,14 @@ std::optional<int> ParseJobs(const std::string& text) {
   return value;
 }
 
-std::optional<NameEncoding> ParseEncoding(const std::string& text) {
+std::optional<BatchEncoding> ParseEncoding(const std::string& text) {
   std::string lower;
   for (char c : text) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  if (lower == "utf-8" || lower == "utf8") return NameEncoding::kFileSystem;
+  if (lower == "system") return BatchEncoding::kSystem;
+  if (lower == "utf-8" || lower == "utf8") return BatchEncoding::kUtf8;
   // Only Microsoft's table: "shift_jis" maps a few characters (the wave dash among them) to
   // other bytes than Windows does, so it is not taken as a synonym.
-  if (lower == "cp932") return NameEncoding::kCp932;
+  if (lower == "cp932") return BatchEncoding::kCp932;
   return std::nullopt;
 }
 
@@ -73,7 +75,7 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
   if (name == "--encoding") {
     const auto encoding = ParseEncoding(*value);
     if (!encoding) {
-      options.error = Format(_("unknown encoding %s (utf-8 or cp932)"), {*value});
+      options.error = Format(_("unknown encoding %s (system, utf-8 or cp932)"), {*value});
       return false;
     }
     options.encoding = *encoding;
@@ -125,6 +127,38 @@ BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
   return options;
 }
 
+EncodingPlan PlanEncoding(BatchEncoding encoding) {
+  switch (encoding) {
+    case BatchEncoding::kSystem:
+      return {TextChoice::kSystem, NameEncoding::kFileSystem};
+    case BatchEncoding::kUtf8:
+      return {TextChoice::kUtf8, NameEncoding::kFileSystem};
+    case BatchEncoding::kCp932:
+      // From UTF-8 names on every system, so that the archives and their file names are those
+      // of the Linux program.
+      return {TextChoice::kUtf8, NameEncoding::kCp932};
+  }
+  return {};
+}
+
+std::optional<int> AnswerWithoutRun(const BatchOptions& options, std::ostream& out,
+                                    std::ostream& err) {
+  switch (options.action) {
+    case BatchOptions::Action::kHelp:
+      out << BatchHelp();
+      return 0;
+    case BatchOptions::Action::kVersion:
+      out << BatchVersion();
+      return 0;
+    case BatchOptions::Action::kUsageError:
+      err << "kelvarin-batch: " << options.error << '\n' << BatchUsage();
+      return 2;
+    case BatchOptions::Action::kRun:
+      break;
+  }
+  return std::nullopt;
+}
+
 int EffectiveJobs(int requested) {
   if (requested > 0) return requested;
   const unsigned cores = std::thread::hardware_concurrency();
@@ -152,8 +186,10 @@ std::string BatchHelp() {
            "                     CRC-32, sizes) and fail at the first that does not match\n"
            "      --keep-going   report a file that cannot be archived, remove its incomplete\n"
            "                     archive and go on; a summary follows at the end\n"
-           "      --encoding E   entry names and files.txt in E: utf-8 (default) or cp932\n"
-           "                     (Shift-JIS as Japanese Windows writes it, no UTF-8 marks)\n"
+           "      --encoding E   entry names and files.txt in E: system (default: UTF-8 on\n"
+           "                     Linux, the ANSI code page on Windows), utf-8 (marked as\n"
+           "                     such) or cp932 (Shift-JIS as Japanese Windows writes it,\n"
+           "                     from UTF-8 names, no UTF-8 marks)\n"
            "  -h, --help         show this text and exit\n"
            "      --version      show the version and exit\n") +
          "\n" +

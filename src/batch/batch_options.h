@@ -2,12 +2,31 @@
 // that options can be added without touching it.
 #pragma once
 
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "zip/zip_builder.h"
 
 namespace kel {
+
+// --encoding: what names are stored in.
+enum class BatchEncoding {
+  kSystem,  // the system's code page: UTF-8 (with its marks) on Linux, the ANSI code page on
+            // Windows
+  kUtf8,    // UTF-8 with its marks on every system
+  kCp932,   // Microsoft code page 932 without marks, from UTF-8 names (Linux's --encoding cp932)
+};
+
+// How a run keeps its text for an encoding: the code page of its 8-bit text (chosen at start-up
+// with ChooseTextCodePage) and how the zip builder stores names.
+struct EncodingPlan {
+  TextChoice text = TextChoice::kSystem;
+  NameEncoding names = NameEncoding::kFileSystem;
+};
+EncodingPlan PlanEncoding(BatchEncoding encoding);
 
 struct BatchOptions {
   enum class Action { kRun, kHelp, kVersion, kUsageError };
@@ -16,10 +35,10 @@ struct BatchOptions {
   std::string output;
   std::string error;  // what was wrong, for kUsageError
 
-  int jobs = 0;             // files compressed at once; 0 = one per core
-  bool verify = false;      // read every archive back after writing it
-  bool keep_going = false;  // skip a file that cannot be archived and go on
-  NameEncoding encoding = NameEncoding::kFileSystem;  // entry names and files.txt
+  int jobs = 0;                                     // files compressed at once; 0 = one per core
+  bool verify = false;                              // read every archive back after writing it
+  bool keep_going = false;                          // skip a file that cannot be archived and go on
+  BatchEncoding encoding = BatchEncoding::kSystem;  // entry names and files.txt
 };
 
 // The largest --jobs accepted.
@@ -30,6 +49,11 @@ constexpr int kMaxJobs = 1024;
 // operands. An option's value follows it ("--jobs 4", "-j 4") or is joined to it ("--jobs=4",
 // "-j4", "--encoding=cp932").
 BatchOptions ParseBatchOptions(const std::vector<std::string>& args);
+
+// What the program answers without a run: the help or version text on `out`, or a usage error
+// on `err`; the exit status then (0 or 2). Nothing when `options` ask for a run.
+std::optional<int> AnswerWithoutRun(const BatchOptions& options, std::ostream& out,
+                                    std::ostream& err);
 
 // The number of jobs a run uses: `requested` when positive, else the number of cores (at
 // least 1).

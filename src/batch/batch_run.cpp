@@ -208,6 +208,18 @@ class Display {
 
 }  // namespace
 
+BatchSettings SettingsFor(const BatchOptions& options) {
+  BatchSettings settings;
+  settings.source = options.source;
+  settings.output = options.output;
+  settings.jobs = EffectiveJobs(options.jobs);
+  settings.verify = options.verify;
+  settings.keep_going = options.keep_going;
+  settings.encoding = PlanEncoding(options.encoding).names;
+  settings.english_notes = ExplainInEnglish();
+  return settings;
+}
+
 int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err) {
   std::string source;
   std::string output;

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "batch/batch_options.h"
 #include "platform/path_syntax.h"
 #include "zip/zip_builder.h"
 
@@ -35,6 +36,11 @@ struct BatchSettings {
   std::function<void()> after_collection;
   std::function<void(int32_t index, const std::string& archive_path)> after_close;
 };
+
+// The settings of a run from its command line: folders, jobs (one per core unless given),
+// verification, keep-going and how names are stored. The terminal fields are left to the caller.
+// Call after the text code page of PlanEncoding(options.encoding) was chosen.
+BatchSettings SettingsFor(const BatchOptions& options);
 
 // Archives every file of the folder `settings.source` into the folder `settings.output`,
 // through the same BatchJob the window uses: the status texts on `out` (on a line each, or the

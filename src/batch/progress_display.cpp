@@ -55,7 +55,8 @@ struct Glyph {
 Glyph GlyphAt(const std::string& s, std::size_t at, std::size_t length, CodePage cp) {
   const auto first = static_cast<unsigned char>(s[at]);
   if (length == 1 && (first < 0x20 || first == 0x7F)) return {"?", 1};
-  if (cp == CodePage::kShiftJis) return {s.substr(at, length), length == 2 ? 2 : 1};
+  if (cp == CodePage::kShiftJis || cp == CodePage::kSystemDoubleByte)
+    return {s.substr(at, length), length == 2 ? 2 : 1};
   if (cp != CodePage::kUtf8) return {s.substr(at, length), 1};
   const long code = DecodeUtf8(s, at, length);
   if (code < 0 || (code >= 0x80 && code <= 0x9F)) return {"?", 1};

@@ -113,6 +113,8 @@ std::string BatchJob::OutputFolder() const {
 void BatchJob::SearchFile1Find(TSearchFile&, const std::string& Name, const TSearchFileData& Data,
                                bool&) {
   if (Data.IsDirectory) return;
+  // A name the index and the archive cannot hold stops the run before anything is written.
+  if (!Data.ExactName) throw ENameNotInCodePage(Name);
   // Opening a FIFO would hang the pass and a device can be endless.
   if (!IsRegularFile(Name)) return;
   const std::string file_name = syntax_.ExtractFileName(Name);

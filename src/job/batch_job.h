@@ -58,7 +58,9 @@ class BatchJob {
   // index line, archive path (the output folder of the start action, or Edit2's text when the
   // handler runs outside one, followed by the archive name) and source path. Directories, other
   // entries (FIFOs, sockets, devices, dangling links) and this program's temporaries are passed
-  // over. Continue is left as it is. Raises nothing of its own.
+  // over. Continue is left as it is. Raises ENameNotInCodePage for a file whose name has no
+  // exact form in the run's code page (Windows), which ends the start action before anything is
+  // written.
   void SearchFile1Find(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& Continue);
 

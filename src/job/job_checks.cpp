@@ -43,7 +43,7 @@ class PathExpander {
  public:
   PathExpander() : current_dir_(ExpandFileName("./")) {}
   std::string operator()(const std::string& path) const {
-    if (path.empty() || path.front() == '/') return ExpandFileName(path);
+    if (!IsRelativePath(path)) return ExpandFileName(path);
     return ExpandFileName(current_dir_ + path);
   }
 

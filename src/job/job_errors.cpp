@@ -53,6 +53,11 @@ ESourceOverwrite::ESourceOverwrite(const std::string& source_file, const std::st
     : Exception("ファイル " + EscapedName(source_file) + " は書き出し先 " + target_path +
                 " と同じファイルです。上書きを避けるため圧縮を中止しました") {}
 
+// "The name of file X cannot be written in the system's code page; nothing was compressed."
+ENameNotInCodePage::ENameNotInCodePage(const std::string& source_file)
+    : Exception("ファイル " + source_file +
+                " の名前はシステムの文字コードで書けません。圧縮を中止しました") {}
+
 // "Compression is running; a new run cannot be started."
 EJobBusy::EJobBusy() : Exception("圧縮の実行中は新しい圧縮を開始できません") {}
 

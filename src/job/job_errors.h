@@ -51,6 +51,16 @@ class EBadFileName : public Exception {
   const char* ClassName() const noexcept override { return "EBadFileName"; }
 };
 
+// A collected file's name has no exact form in the code page of the run's names (on Windows the
+// ANSI code page: a Korean name on Japanese Windows), so neither the index nor the archive could
+// name it. Raised during collection, before anything is written; the file is named with the
+// characters it lacks as "<U+XXXX>".
+class ENameNotInCodePage : public Exception {
+ public:
+  explicit ENameNotInCodePage(const std::string& source_file);
+  const char* ClassName() const noexcept override { return "ENameNotInCodePage"; }
+};
+
 // The start action was pressed while a pass is archiving the collected files.
 class EJobBusy : public Exception {
  public:

@@ -1,6 +1,12 @@
 // Multi-byte awareness of 8-bit text. Strings hold bytes in a code page; lengths and cuts count
-// bytes. UTF-8 and Shift-JIS (Microsoft code page 932) are known; anything else is treated as a
-// single-byte code page.
+// bytes. UTF-8 and Shift-JIS (Microsoft code page 932) are known; on Windows the system's
+// double-byte ANSI code pages too; anything else is treated as a single-byte code page.
+//
+// The program's own text (paths, names, messages) is 8-bit in one code page per run, the one
+// SystemCodePage() names: on POSIX the locale's encoding, on Windows the ANSI code page (or
+// UTF-8 when chosen at start-up). Windows' wide (UTF-16) names are converted exactly at the
+// system calls, in platform/win32, and nowhere else: the layers above keep working on bytes and
+// cut names by the bytes of the code page they are stored in, as the archives need.
 #pragma once
 
 #include <cstddef>
@@ -10,11 +16,25 @@
 
 namespace kel {
 
-enum class CodePage { kUtf8, kShiftJis, kSingleByte };
+enum class CodePage {
+  kUtf8,
+  kShiftJis,          // Microsoft code page 932 by its fixed table (the same on every system)
+  kSystemDoubleByte,  // Windows' double-byte ANSI code page (932, 936, 949, 950): lead bytes as
+                      // the system knows them (IsDBCSLeadByteEx)
+  kSingleByte,
+};
 
-// The locale's encoding: UTF-8 for UTF-8 locales and for the plain "C"/"POSIX" locale (whose
-// file names are UTF-8 in practice), Shift-JIS for SJIS/CP932 locales, single-byte otherwise.
+// The code page of the program's 8-bit text. POSIX: the locale's encoding: UTF-8 for UTF-8
+// locales and for the plain "C"/"POSIX" locale (whose file names are UTF-8 in practice),
+// Shift-JIS for SJIS/CP932 locales, single-byte otherwise. Windows: the ANSI code page
+// (kSystemDoubleByte for a double-byte one, else kSingleByte), or kUtf8 once UTF-8 was chosen.
 CodePage SystemCodePage();
+
+// What the program's 8-bit text is in, chosen once at start-up, before any other thread runs and
+// before any text crosses the platform layer (it is the Windows counterpart of setlocale): the
+// system's own code page, or UTF-8. On POSIX the locale decides and this changes nothing.
+enum class TextChoice { kSystem, kUtf8 };
+void ChooseTextCodePage(TextChoice choice) noexcept;
 
 // Number of bytes of the character that starts at `pos` (1 for a single byte or a broken
 // sequence; never runs past the end of `s`).
@@ -35,12 +55,15 @@ std::size_t LastDelimiter(std::string_view delimiters, std::string_view s, CodeP
 std::string_view LeadingWholeChars(std::string_view s, std::size_t max_bytes, CodePage cp);
 
 // Case conversion that never changes the byte length: a character whose converted form has
-// another length is kept as it is. Shift-JIS double-byte characters are left alone.
+// another length is kept as it is. Single bytes convert as ASCII; longer characters as the
+// system's locale converts them (POSIX: UTF-8 only, Shift-JIS double-byte characters are left
+// alone; Windows: LCMapStringEx for every code page).
 std::string AnsiUpperCase(std::string_view s, CodePage cp);
 std::string AnsiLowerCase(std::string_view s, CodePage cp);
 
-// Case-insensitive comparison of whole strings under the user's locale (its collation where it
-// has one, ASCII case folding otherwise); <0, 0, >0.
+// Case-insensitive comparison of whole strings of the program's code page under the user's
+// locale (POSIX: its collation where it has one, ASCII case folding otherwise; Windows:
+// CompareStringEx); <0, 0, >0.
 int AnsiCompareText(std::string_view a, std::string_view b);
 
 // What AnsiCompareText compares a string by, worked out once, so that sorting n strings converts
@@ -55,8 +78,8 @@ struct AnsiTextKey {
 };
 int CompareAnsiTextKeys(const AnsiTextKey& a, const AnsiTextKey& b);
 
-// UTF-8 text in Microsoft code page 932 (glibc's "CP932" table), or nothing when a character
-// has no CP932 form.
+// UTF-8 text in Microsoft code page 932 (glibc's "CP932" table; Windows' own, without best-fit
+// replacements), or nothing when a character has no exact CP932 form.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // CP932 text as UTF-8, or nothing when the bytes are not valid CP932.
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932);

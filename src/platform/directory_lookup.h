@@ -13,8 +13,12 @@ namespace kel {
 
 // One entry as the lookup reports it.
 struct FindRecord {
-  std::string long_name;       // the entry's own name
-  std::string alternate_name;  // always empty on Linux (no 8.3 names)
+  // The entry's own name. On Windows, a name without an exact form in the program's code page
+  // (a Korean name under code page 932) has each such character as "<U+XXXX>" here, which no
+  // Windows name can hold, and exact_name false: such a file can be named but not opened.
+  std::string long_name;
+  bool exact_name = true;
+  std::string alternate_name;  // the 8.3 name where the file system has one; empty on Linux
   uint32_t attributes = 0;     // kAttr* flags, links followed
   uint32_t size_high = 0;
   uint32_t size_low = 0;

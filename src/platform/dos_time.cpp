@@ -1,16 +1,11 @@
 #include "platform/dos_time.h"
 
+#include "platform/local_time.h"
+
 namespace kel {
 namespace {
 
 constexpr int kDosFirstYear = 1980;
-constexpr int kDosLastYear = 2107;
-
-// Local broken-down time of `utc`; false when the system cannot compute it.
-bool LocalTime(const struct timespec& utc, struct tm& local) {
-  const time_t seconds = utc.tv_sec;  // the format keeps whole seconds; odd ones round down
-  return localtime_r(&seconds, &local) != nullptr;
-}
 
 }  // namespace
 
@@ -33,25 +28,23 @@ DosDateTimeParts DecodeDosDateTime(uint32_t dos) {
 }
 
 bool UnixTimeToLocalDos(const struct timespec& utc, uint32_t& dos) {
-  struct tm local {};
-  if (!LocalTime(utc, local)) return false;
-  const int year = local.tm_year + 1900;
-  if (year < kDosFirstYear || year > kDosLastYear) return false;
-  // A leap second (60) has no place in the format.
-  const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
-  dos = EncodeDosDateTime(
-      {year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second});
+  uint32_t local = 0;
+  if (LocalDosTime(utc, local) != DosRange::kInside) return false;
+  dos = local;
   return true;
 }
 
 uint32_t UnixTimeToLocalDosClamped(const struct timespec& utc) {
   uint32_t dos = 0;
-  if (UnixTimeToLocalDos(utc, dos)) return dos;
-  struct tm local {};
-  if (LocalTime(utc, local))
-    return local.tm_year + 1900 < kDosFirstYear ? kDosTimeMin : kDosTimeMax;
-  // Too far from now for the system to compute: the sign tells the side.
-  return utc.tv_sec < 0 ? kDosTimeMin : kDosTimeMax;
+  switch (LocalDosTime(utc, dos)) {
+    case DosRange::kInside:
+      return dos;
+    case DosRange::kBefore:
+      return kDosTimeMin;
+    case DosRange::kAfter:
+      break;
+  }
+  return kDosTimeMax;
 }
 
 }  // namespace kel

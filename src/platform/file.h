@@ -13,11 +13,13 @@
 namespace kel {
 
 enum class OpenMode {
-  kRead,       // read only; the file must exist
-  kReadWrite,  // read and write; the file must exist; not truncated
-  kCreate,     // read and write; created, or truncated to 0 when it exists
-  kCreateNew,  // read and write; a new file only: fails (number 80) when any entry, even a
-               // dangling link, stands at the path; never follows a link
+  kRead,          // read only; the file must exist
+  kReadWrite,     // read and write; the file must exist; not truncated
+  kCreate,        // read and write; created, or truncated to 0 when it exists
+  kCreateNew,     // read and write; a new file only: fails (number 80) when any entry, even a
+                  // dangling link, stands at the path; never follows a link
+  kCreateHidden,  // as kCreateNew, and hidden where the system marks that by an attribute
+                  // (Windows; on POSIX a name's leading "." hides it)
 };
 
 // The message-table number of "the file exists" (kCreateNew found an entry at the path).
@@ -44,8 +46,7 @@ class File {
   static File TryOpen(const std::string& path, OpenMode mode, const std::string& name,
                       std::optional<FileStatus>& status, int& error_number) noexcept;
 
-  bool IsOpen() const noexcept { return fd_ >= 0; }
-  int Descriptor() const noexcept { return fd_; }
+  bool IsOpen() const noexcept { return handle_ != kNoHandle; }
 
   // Reads up to `count` bytes at the current position. Returns the number read (0 at the end of
   // the file), or -1 with `error_number` set.
@@ -80,14 +81,18 @@ class File {
   int TryClose() noexcept;
 
  private:
-  explicit File(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  // The open file: a descriptor on POSIX, a HANDLE on Windows (whose invalid value is -1 too).
+  static constexpr intptr_t kNoHandle = -1;
+  explicit File(intptr_t handle) : handle_(handle) {}
+  intptr_t handle_ = kNoHandle;
 };
 
 // Moves the file at `from` onto `to`, in one step, replacing whatever entry stands at `to` (a
 // file, a symbolic link, a FIFO) without writing through it or touching what a link points to.
-// Both must be in the same folder. 0, or the message-table number of the failure (a folder or
-// a device node at `to` gives 5: neither is ever replaced). Never throws.
+// Both must be in the same folder. The moved file is not hidden by attribute (Windows takes off
+// the one kCreateHidden gave). 0, or the message-table number of the failure (a folder or a
+// device node at `to` gives 5: neither is ever replaced; on Windows neither is a read-only
+// file). Never throws.
 int TryReplaceFile(const std::string& from, const std::string& to) noexcept;
 
 // Removes the entry at `path` itself: a file, or a link (never what it points to); never a

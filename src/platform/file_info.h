@@ -10,7 +10,8 @@ namespace kel {
 
 // MS-DOS attribute flags as the program stores and reports them. On Linux: kDirectory for a
 // directory, kReadOnly when the owner may not write it, kHidden when its name begins with ".",
-// kArchive for everything that is not a directory. Links are followed.
+// kArchive for everything that is not a directory. On Windows: the file's own attributes as the
+// system reports them (these five bits). Links are followed.
 enum : uint32_t {
   kAttrReadOnly = 0x01,
   kAttrHidden = 0x02,
@@ -22,12 +23,12 @@ constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
 struct FileStatus {
   uint32_t attributes = 0;  // the flags above
-  uint32_t unix_mode = 0;   // st_mode of the file (type and permission bits)
+  uint32_t unix_mode = 0;   // st_mode of the file (type and permission bits); 0 on Windows
   uint64_t size = 0;
   bool is_directory = false;
   bool is_regular = false;  // a regular file, reached directly or through links
   // Device and inode identify the file (links followed), e.g. to notice a directory met twice
-  // through symbolic links.
+  // through symbolic links. Windows: the volume serial number and the file index.
   uint64_t device = 0;
   uint64_t inode = 0;
   uint32_t links = 1;  // names the file has; 0 once an open file was removed from its folder
@@ -69,7 +70,17 @@ std::string ExpandFileName(const std::string& path);
 std::optional<std::string> ResolveExistingPath(const std::string& path,
                                                int* error_number = nullptr);
 
-// The platform's limit for a whole path, in bytes (PATH_MAX less its terminator).
-constexpr std::size_t kMaxPathLength = 4095;
+// The platform's limit for a whole path, in bytes: PATH_MAX less its terminator on POSIX; on
+// Windows what the "\\?\" form takes (32,767 UTF-16 units with the prefix and terminator; a
+// character never has fewer bytes than UTF-16 units).
+extern const std::size_t kMaxPathLength;
+
+// True when `path` is relative to the current directory and nothing else (no root, no drive), so
+// that the current directory put in front of it makes it full.
+bool IsRelativePath(const std::string& path);
+
+// The Unix mode a file is recorded with when its own cannot be read: a regular file, rw-r--r--,
+// on POSIX; 0 on Windows, which has none.
+extern const uint32_t kDefaultFileMode;
 
 }  // namespace kel

@@ -80,7 +80,7 @@ OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_numbe
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
       std::string temporary = folder + kTemporaryPrefix + RandomPart(final_path, attempt) + "-" +
                               name + kTemporarySuffix;
-      File file = File::TryOpen(temporary, OpenMode::kCreateNew, error_number);
+      File file = File::TryOpen(temporary, OpenMode::kCreateHidden, error_number);
       if (file.IsOpen()) {
         output.file_ = std::move(file);
         output.final_path_ = final_path;

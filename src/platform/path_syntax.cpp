@@ -44,8 +44,6 @@ std::string WithoutDrive(const std::string& dir, std::size_t drive_size) {
 
 }  // namespace
 
-PathSyntax PathSyntax::Native() { return PathSyntax{PathStyle::kNative, SystemCodePage()}; }
-
 PathSyntax PathSyntax::Windows(CodePage cp) { return PathSyntax{PathStyle::kWindows, cp}; }
 
 char PathSyntax::Separator() const { return style == PathStyle::kWindows ? '\\' : '/'; }

@@ -1,6 +1,7 @@
-// Path syntax in one place. Native Linux syntax: separator "/", no drives, ":" is an ordinary
-// character. The Windows syntax ("\" and ":" as delimiters, drive letters, \\server\share) lives
-// beside it so that both behave the same way and a Windows port only switches the default.
+// Path syntax in one place. The POSIX syntax (kNative): separator "/", no drives, ":" is an
+// ordinary character. The Windows syntax ("\" and ":" as delimiters, drive letters,
+// \\server\share) lives beside it so that both behave the same way; Native() gives the running
+// system's own (posix/native_syntax.cpp, win32/native_syntax.cpp).
 // Every function is code-page aware: a trail byte of a double-byte character is never a
 // delimiter.
 #pragma once
@@ -18,8 +19,8 @@ struct PathSyntax {
   PathStyle style = PathStyle::kNative;
   CodePage code_page = CodePage::kUtf8;
 
-  static PathSyntax Native();              // native style, the system code page
-  static PathSyntax Windows(CodePage cp);  // for tests and a future port
+  static PathSyntax Native();              // the system's style, the system code page
+  static PathSyntax Windows(CodePage cp);  // Windows style in any code page (tests)
 
   char Separator() const;                        // '/' or '\'
   std::string_view PathDelimiters() const;       // "/" or "\:"

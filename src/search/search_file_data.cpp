@@ -26,6 +26,7 @@ bool ConvertTime(const std::optional<struct timespec>& file_time, TDateTime& val
 TSearchFileData FillSearchFileData(const FindRecord& record) {
   TSearchFileData data;
   data.FileName = record.long_name;
+  data.ExactName = record.exact_name;
   data.ShortName = record.alternate_name.empty() ? record.long_name : record.alternate_name;
   data.Size =
       static_cast<int64_t>((static_cast<uint64_t>(record.size_high) << 32) | record.size_low);

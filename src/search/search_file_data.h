@@ -14,7 +14,10 @@ namespace kel {
 // A value record: both strings are owned by it and copied with it. A time field means something
 // only while its flag is True; otherwise its value is undefined.
 struct TSearchFileData {
-  std::string FileName;   // the entry's own name, no path
+  std::string FileName;  // the entry's own name, no path
+  // False when FileName is only a description of the name: it has no exact form in the
+  // program's code page (see FindRecord::exact_name), so the file cannot be opened by it.
+  bool ExactName = true;
   std::string ShortName;  // the alternate name, or FileName where there is none (always on Linux)
   int64_t Size = 0;
   bool CreationTimeValid = false;

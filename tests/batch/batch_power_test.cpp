@@ -454,16 +454,17 @@ TEST(BatchOptions, OptionForms) {
   EXPECT_EQ(o.jobs, 3);
   EXPECT_TRUE(o.verify);
   EXPECT_TRUE(o.keep_going);
-  EXPECT_EQ(o.encoding, NameEncoding::kFileSystem);
+  EXPECT_EQ(o.encoding, BatchEncoding::kSystem);
   EXPECT_EQ(o.source, "a");
   EXPECT_EQ(o.output, "b");
   o = ParseBatchOptions({"a", "b", "-j12", "--encoding=cp932"});
   EXPECT_EQ(o.jobs, 12);
-  EXPECT_EQ(o.encoding, NameEncoding::kCp932);
+  EXPECT_EQ(o.encoding, BatchEncoding::kCp932);
   o = ParseBatchOptions(
-      {"-j", "1", "--jobs=2", "--encoding", "utf-8", "--encoding", "UTF8", "a", "b"});
+      {"-j", "1", "--jobs=2", "--encoding", "system", "--encoding", "UTF8", "a", "b"});
   EXPECT_EQ(o.jobs, 2);
-  EXPECT_EQ(o.encoding, NameEncoding::kFileSystem);
+  EXPECT_EQ(o.encoding, BatchEncoding::kUtf8);
+  EXPECT_EQ(ParseBatchOptions({"a", "b", "--encoding=System"}).encoding, BatchEncoding::kSystem);
   EXPECT_EQ(ParseBatchOptions({"a", "b"}).jobs, 0);
   EXPECT_GE(EffectiveJobs(0), 1);
   EXPECT_EQ(EffectiveJobs(5), 5);

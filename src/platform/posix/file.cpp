@@ -15,6 +15,9 @@
 namespace kel {
 namespace {
 
+// The descriptor File keeps in its handle field.
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
 int OpenFlags(OpenMode mode) {
   switch (mode) {
     case OpenMode::kRead:
@@ -24,6 +27,7 @@ int OpenFlags(OpenMode mode) {
     case OpenMode::kCreate:
       return O_RDWR | O_CREAT | O_TRUNC;
     case OpenMode::kCreateNew:
+    case OpenMode::kCreateHidden:
       // O_EXCL also fails on a link standing at the path, dangling or not.
       return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
   }
@@ -48,13 +52,13 @@ void IgnoreFileSizeSignalOnce() noexcept {
 
 File::~File() { TryClose(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     TryClose();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    handle_ = other.handle_;
+    other.handle_ = kNoHandle;
   }
   return *this;
 }
@@ -140,20 +144,20 @@ File File::TryOpen(const std::string& path, OpenMode mode, const std::string& na
 }
 
 int64_t File::TryRead(void* buffer, std::size_t count, int& error_number) noexcept {
-  if (fd_ < 0) {
+  if (!IsOpen()) {
     error_number = ErrorNumberFromErrno(EBADF);
     return -1;
   }
   ssize_t n;
   do {
-    n = ::read(fd_, buffer, count);
+    n = ::read(Fd(handle_), buffer, count);
   } while (n < 0 && errno == EINTR);
   if (n < 0) error_number = ErrorNumberFromErrno(errno);
   return n;
 }
 
 int64_t File::TryWrite(const void* buffer, std::size_t count, int& error_number) noexcept {
-  if (fd_ < 0) {
+  if (!IsOpen()) {
     error_number = ErrorNumberFromErrno(EBADF);
     return 0;
   }
@@ -161,7 +165,7 @@ int64_t File::TryWrite(const void* buffer, std::size_t count, int& error_number)
   const char* bytes = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::write(fd_, bytes + done, count - done);
+    const ssize_t n = ::write(Fd(handle_), bytes + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       // A write that takes nothing without an error has no room left.
@@ -188,29 +192,29 @@ void File::Write(const void* buffer, std::size_t count) {
 
 int64_t File::Size() const {
   struct stat st {};
-  if (fstat(fd_, &st) != 0) RaiseLastOSError(errno);
+  if (fstat(Fd(handle_), &st) != 0) RaiseLastOSError(errno);
   return st.st_size;
 }
 
 int64_t File::Position() const {
-  const off_t pos = lseek(fd_, 0, SEEK_CUR);
+  const off_t pos = lseek(Fd(handle_), 0, SEEK_CUR);
   if (pos < 0) RaiseLastOSError(errno);
   return pos;
 }
 
 void File::Seek(int64_t offset) {
-  if (lseek(fd_, offset, SEEK_SET) < 0) RaiseLastOSError(errno);
+  if (lseek(Fd(handle_), offset, SEEK_SET) < 0) RaiseLastOSError(errno);
 }
 
 struct timespec File::ModificationTime() const {
   struct stat st {};
-  if (fstat(fd_, &st) != 0) RaiseLastOSError(errno);
+  if (fstat(Fd(handle_), &st) != 0) RaiseLastOSError(errno);
   return st.st_mtim;
 }
 
 std::optional<FileStatus> File::Status(const std::string& name, int& error_number) const noexcept {
   struct statx stx {};
-  if (statx(fd_, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
+  if (statx(Fd(handle_), "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
             &stx) != 0) {
     error_number = ErrorNumberFromErrno(errno);
     return std::nullopt;
@@ -224,13 +228,13 @@ void File::Close() {
 }
 
 bool File::TryTruncate(uint64_t size) noexcept {
-  return IsOpen() && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+  return IsOpen() && ::ftruncate(Fd(handle_), static_cast<off_t>(size)) == 0;
 }
 
 int File::TryClose() noexcept {
-  if (fd_ < 0) return 0;
-  const int fd = fd_;
-  fd_ = -1;
+  if (!IsOpen()) return 0;
+  const int fd = Fd(handle_);
+  handle_ = kNoHandle;
   // Linux releases the descriptor even when close() fails; EINTR is no loss of data.
   if (::close(fd) != 0 && errno != EINTR) return ErrorNumberFromErrno(errno);
   return 0;

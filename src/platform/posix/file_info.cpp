@@ -41,6 +41,11 @@ std::string CurrentDirectory() {
 
 }  // namespace
 
+const std::size_t kMaxPathLength = 4095;
+const uint32_t kDefaultFileMode = S_IFREG | 0644;
+
+bool IsRelativePath(const std::string& path) { return !path.empty() && path.front() != '/'; }
+
 uint32_t AttributesFromMode(uint32_t unix_mode, const std::string& file_name) {
   uint32_t attributes = S_ISDIR(unix_mode) ? kAttrDirectory : kAttrArchive;
   if ((unix_mode & S_IWUSR) == 0) attributes |= kAttrReadOnly;

@@ -7,6 +7,7 @@
 #include "batch/batch_language.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
+#include "platform/code_page.h"
 #include "platform/interrupt_watch.h"
 #include "platform/terminal.h"
 
@@ -17,27 +18,9 @@ int main(int argc, char** argv) {
   const kel::InterruptWatch interrupts;
   const kel::BatchOptions options =
       kel::ParseBatchOptions(std::vector<std::string>(argv + 1, argv + argc));
-  switch (options.action) {
-    case kel::BatchOptions::Action::kHelp:
-      std::cout << kel::BatchHelp();
-      return 0;
-    case kel::BatchOptions::Action::kVersion:
-      std::cout << kel::BatchVersion();
-      return 0;
-    case kel::BatchOptions::Action::kUsageError:
-      std::cerr << "kelvarin-batch: " << options.error << '\n' << kel::BatchUsage();
-      return 2;
-    case kel::BatchOptions::Action::kRun:
-      break;
-  }
-  kel::BatchSettings settings;
-  settings.source = options.source;
-  settings.output = options.output;
-  settings.jobs = kel::EffectiveJobs(options.jobs);
-  settings.verify = options.verify;
-  settings.keep_going = options.keep_going;
-  settings.encoding = options.encoding;
-  settings.english_notes = kel::ExplainInEnglish();
+  if (const auto status = kel::AnswerWithoutRun(options, std::cout, std::cerr)) return *status;
+  kel::ChooseTextCodePage(kel::PlanEncoding(options.encoding).text);
+  kel::BatchSettings settings = kel::SettingsFor(options);
   settings.terminal = kel::IsTerminal(kel::kStandardOutput);
   settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
   settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };
