@@ -97,7 +97,9 @@ class EOutOfResources : public Exception {
   const char* ClassName() const noexcept override { return "EOutOfResources"; }
 };
 
-// The error number of the message table that stands for the POSIX `errno` value `err`
+// POSIX only (posix/errno_error.cpp; the Windows backend has its own translation of
+// GetLastError in win32/win32_error.h):
+// the error number of the message table that stands for the POSIX `errno` value `err`
 // (ENOENT 2, ENOTDIR/ENAMETOOLONG 3, EMFILE/ENFILE 4, EACCES/EPERM/EROFS/EISDIR 5,
 // ENOSPC/EDQUOT/EFBIG 101, ...). The one place where errno values are translated.
 int ErrorNumberFromErrno(int err) noexcept;

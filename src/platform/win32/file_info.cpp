@@ -1,0 +1,128 @@
+#include "platform/file_info.h"
+
+#include <windows.h>
+
+#include "platform/exceptions.h"
+#include "platform/win32/file_status.h"
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_error.h"
+
+namespace kel {
+
+// 32,767 UTF-16 units less the terminator and the longest prefix, "\\?\UNC\".
+const std::size_t kMaxPathLength = 32767 - 1 - 8;
+const uint32_t kDefaultFileMode = 0;
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The path made full by the system, in the program's code page; nothing (with `error_number`
+// set) when it cannot be.
+std::optional<std::string> FullPath(const std::wstring& wide, int& error_number) {
+  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) {
+    error_number = win32::LastErrorNumber();
+    return std::nullopt;
+  }
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) {
+    error_number = win32::LastErrorNumber();
+    return std::nullopt;
+  }
+  full.resize(length);
+  std::optional<std::string> text = win32::TextFromWide(full);
+  if (!text) error_number = 3;
+  return text;
+}
+
+// The "\\?\" or "\\?\UNC\" prefix GetFinalPathNameByHandleW puts before a path, taken off.
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+  if (path.starts_with(L"\\\\?\\")) return path.substr(4);
+  return path;
+}
+
+}  // namespace
+
+bool IsRelativePath(const std::string& path) {
+  if (path.empty() || IsSeparator(path.front())) return false;
+  return !(path.size() >= 2 && path[1] == ':');
+}
+
+std::optional<FileStatus> QueryFileStatus(const std::string& path, int* error_number) {
+  int error = 0;
+  std::optional<FileStatus> status;
+  if (const std::optional<std::wstring> wide = win32::SystemPath(path)) {
+    const win32::ScopedHandle handle = win32::OpenForStatus(*wide, true);
+    if (handle.IsValid()) {
+      status = win32::StatusOfHandle(handle.Get(), error);
+    } else {
+      error = win32::LastErrorNumber();
+    }
+  } else {
+    error = 3;
+  }
+  if (!status && error_number != nullptr) *error_number = error;
+  return status;
+}
+
+std::optional<std::string> ResolveExistingPath(const std::string& path, int* error_number) {
+  int error = 0;
+  if (path.empty()) {
+    error = 2;
+  } else if (const std::optional<std::wstring> wide = win32::SystemPath(path)) {
+    const win32::ScopedHandle handle = win32::OpenForStatus(*wide, true);
+    if (!handle.IsValid()) {
+      error = win32::LastErrorNumber();
+    } else {
+      const DWORD needed = GetFinalPathNameByHandleW(handle.Get(), nullptr, 0, VOLUME_NAME_DOS);
+      std::wstring final_path(needed, L'\0');
+      const DWORD length = needed == 0 ? 0
+                                       : GetFinalPathNameByHandleW(handle.Get(), final_path.data(),
+                                                                   needed, VOLUME_NAME_DOS);
+      if (length == 0 || length >= needed) {
+        error = win32::LastErrorNumber();
+      } else {
+        final_path.resize(length);
+        std::optional<std::string> text = win32::TextFromWide(WithoutLongPrefix(final_path));
+        if (text && text->size() <= kMaxPathLength) return text;
+        error = 3;
+      }
+    }
+  } else {
+    error = 3;
+  }
+  if (error_number != nullptr) *error_number = error;
+  return std::nullopt;
+}
+
+uint32_t FileGetAttr(const std::string& path) {
+  const auto status = QueryFileStatus(path);
+  return status ? status->attributes : kInvalidAttributes;
+}
+
+bool DirectoryExists(const std::string& path) {
+  const auto status = QueryFileStatus(path);
+  return status && status->is_directory;
+}
+
+bool IsRegularFile(const std::string& path) {
+  const auto status = QueryFileStatus(path);
+  return status && status->is_regular;
+}
+
+std::string ExpandFileName(const std::string& path) {
+  if (path.empty()) return {};
+  const std::optional<std::wstring> wide = win32::WideFromText(path);
+  if (!wide || path.find('\0') != std::string::npos) throw EInOutError(3);
+  int error_number = 0;
+  // GetFullPathNameW folds "." and ".." lexically and keeps a trailing separator.
+  std::optional<std::string> full = FullPath(*wide, error_number);
+  if (!full) throw EInOutError(error_number);
+  if (full->size() > kMaxPathLength) throw EInOutError(3);
+  return *full;
+}
+
+}  // namespace kel

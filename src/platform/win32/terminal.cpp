@@ -1,0 +1,34 @@
+#include "platform/terminal.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace kel {
+
+namespace {
+
+HANDLE ConsoleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+}  // namespace
+
+bool IsTerminal(int fd) noexcept {
+  DWORD mode = 0;
+  return GetConsoleMode(ConsoleOf(fd), &mode) != FALSE;
+}
+
+int TerminalColumns(int fd) noexcept {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(ConsoleOf(fd), &info)) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const int value = std::atoi(columns);
+    if (value > 0) return value;
+  }
+  return 80;
+}
+
+}  // namespace kel

@@ -1,0 +1,42 @@
+// The program's 8-bit text and Windows' wide (UTF-16) text: the conversions the backend makes at
+// every system call, and the path form that reaches past MAX_PATH.
+//
+// Strings above the platform layer hold bytes in one code page per run (code_page.h says why):
+// the ANSI code page, or UTF-8 once ChooseTextCodePage(kUtf8) was called. A narrow string goes
+// to the system converted to UTF-16; a wide name comes back only when it has an exact narrow
+// form (WC_NO_BEST_FIT_CHARS and a round trip: code page 932 would otherwise turn "é" into "e"
+// without a word), and files are always opened by their wide names.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kel::win32 {
+
+// The Windows code page number of the program's 8-bit text (CP_UTF8 or the ANSI code page).
+UINT TextCodePage() noexcept;
+
+// `text` in the program's code page as UTF-16; nothing when it is not valid there.
+std::optional<std::wstring> WideFromText(std::string_view text);
+// `wide` in the program's code page; nothing when a character has no exact form there.
+std::optional<std::string> TextFromWide(std::wstring_view wide);
+// `wide` in the program's code page with every character that has no exact form there written
+// as "<U+XXXX>": a name that can be shown but never opened ("<" and ">" are in no Windows name).
+std::string DescribeWide(std::wstring_view wide);
+
+// Conversions between UTF-16 and code page `code_page`, exact or nothing (lone surrogates, bytes
+// that are no character there, characters without a form there).
+std::optional<std::wstring> WideFromBytes(std::string_view bytes, UINT code_page);
+std::optional<std::string> BytesFromWide(std::wstring_view wide, UINT code_page);
+
+// `path` as the system calls take it: UTF-16, and in the "\\?\" form (made full first, with
+// GetFullPathNameW) when it is too long for the plain form. Nothing when it is not valid text or
+// holds a zero byte, which would cut it short.
+std::optional<std::wstring> SystemPath(std::string_view path);
+// The same for a wide path.
+std::wstring LongPathForm(const std::wstring& path);
+
+}  // namespace kel::win32
