@@ -79,8 +79,4 @@ extern const std::size_t kMaxPathLength;
 // that the current directory put in front of it makes it full.
 bool IsRelativePath(const std::string& path);
 
-// The Unix mode a file is recorded with when its own cannot be read: a regular file, rw-r--r--,
-// on POSIX; 0 on Windows, which has none.
-extern const uint32_t kDefaultFileMode;
-
 }  // namespace kel

@@ -12,6 +12,7 @@
 #include "batch/batch_run.h"
 #include "platform/code_page.h"
 #include "platform/error_text.h"
+#include "platform/interrupt_watch.h"
 #include "platform/terminal.h"
 #include "platform/win32/console_output.h"
 #include "platform/win32/wide_text.h"
@@ -37,6 +38,9 @@ std::optional<std::string> RunText(const std::string& utf8) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Before any thread starts, as on POSIX: Ctrl-C, Ctrl-Break and the console's close reach
+  // the watch and end the run at its next safe point.
+  const kel::InterruptWatch interrupts;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8Argument(argv[i]));
   const kel::BatchOptions options = kel::ParseBatchOptions(args);
@@ -59,8 +63,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     *folder = std::move(*text);
   }
-  const kel::win32::ConsoleOutput console(1);
+  const kel::win32::ConsoleOutput console(kel::kStandardOutput);
   settings.terminal = console.LineInPlace();
-  settings.terminal_columns = [] { return kel::TerminalColumns(1); };
+  settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
+  settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };
   return kel::RunBatch(settings, std::cout, std::cerr);
 }

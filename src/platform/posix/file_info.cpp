@@ -42,7 +42,6 @@ std::string CurrentDirectory() {
 }  // namespace
 
 const std::size_t kMaxPathLength = 4095;
-const uint32_t kDefaultFileMode = S_IFREG | 0644;
 
 bool IsRelativePath(const std::string& path) { return !path.empty() && path.front() != '/'; }
 

@@ -11,7 +11,6 @@ namespace kel {
 
 // 32,767 UTF-16 units less the terminator and the longest prefix, "\\?\UNC\".
 const std::size_t kMaxPathLength = 32767 - 1 - 8;
-const uint32_t kDefaultFileMode = 0;
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 
 // The console's control handler is a plain function of the process: it can reach the one live
 // watch only through a process-wide pointer, set and cleared by the watch itself.
@@ -43,7 +44,9 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   const int signal = SignalOf(event);
   if (slot == nullptr || signal == 0) return FALSE;  // the default handling: the process ends
   int none = 0;
-  slot->compare_exchange_strong(none, signal);
+  // A second request means the first was not enough (the program is stuck in a system call,
+  // say): end at once. The next run clears the temporaries this leaves.
+  if (!slot->compare_exchange_strong(none, signal)) std::_Exit(128 + signal);
   // The run stops at its next safe point. After the console's close the system ends the process
   // once this returns; the temporaries it leaves go at the next run in that folder.
   return TRUE;
