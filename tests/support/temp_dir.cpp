@@ -1,24 +1,15 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 
-namespace kel::test {
+#include "platform/path_syntax.h"
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kel-test-XXXXXX").string();
-  char* made = mkdtemp(pattern.data());
-  if (made == nullptr) ADD_FAILURE() << "mkdtemp failed";
-  path_ = pattern;
-}
+namespace kel::test {
 
 TempDir::~TempDir() {
   std::error_code ec;
@@ -31,6 +22,10 @@ TempDir::~TempDir() {
                                    std::filesystem::perm_options::add, ec);
   }
   std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::operator/(const std::string& name) const {
+  return path_ + PathSyntax::Native().Separator() + name;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -64,19 +59,6 @@ std::string MakeBytes(std::size_t size, unsigned seed, bool text) {
   }
   out.resize(size);
   return out;
-}
-
-int RunCommand(const std::string& command, std::string* output) {
-  std::string full = command + " 2>&1";
-  FILE* pipe = popen(full.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::array<char, 4096> buf;
-  std::string text;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) text.append(buf.data(), n);
-  int status = pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string ShellQuote(const std::string& s) {

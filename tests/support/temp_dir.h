@@ -15,8 +15,8 @@ class TempDir {
 
   // Absolute path without a trailing separator.
   const std::string& path() const { return path_; }
-  // path() + "/" + name.
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // path() + the system's separator ("/", or "\" on Windows) + name.
+  std::string operator/(const std::string& name) const;
 
  private:
   std::string path_;
@@ -28,7 +28,8 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 // Deterministic bytes: compressible text when `text` is true, otherwise pseudo-random.
 std::string MakeBytes(std::size_t size, unsigned seed, bool text);
-// Runs `command` through /bin/sh; returns its exit status and puts stdout+stderr in `output`.
+// POSIX only: runs `command` through /bin/sh; returns its exit status and puts stdout+stderr in
+// `output`.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 // `s` quoted for /bin/sh.
 std::string ShellQuote(const std::string& s);

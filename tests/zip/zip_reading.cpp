@@ -199,18 +199,4 @@ void ExpectArchiveHolds(const std::string& path, const ZipEntries& expected,
   ExpectArchiveReadable(path, expected, name_encoding);
 }
 
-void ExpectArchiveIntact(const std::string& path) {
-  const std::string q = ShellQuote(path);
-  std::string out;
-  EXPECT_EQ(RunCommand("unzip -tqq " + q, &out), 0) << out;
-  EXPECT_EQ(RunCommand(SevenZipCommand() + " t -bso0 -bsp0 " + q, &out), 0) << out;
-  EXPECT_EQ(RunCommand("bsdtar -tf " + q, &out), 0) << out;
-  EXPECT_EQ(RunCommand("python3 -c 'import sys, zipfile; "
-                       "sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)' " +
-                           q,
-                       &out),
-            0)
-      << out;
-}
-
 }  // namespace kel::test

@@ -42,7 +42,8 @@ void ExpectArchiveHolds(const std::string& path, const ZipEntries& expected,
                         const std::string& name_encoding = "utf-8");
 
 // The outside readers' integrity tests only (unzip -t, 7z t, bsdtar -tf, Python's testzip),
-// for archives whose entries cannot be compared by name (duplicates, huge entries).
+// for archives whose entries cannot be compared by name (duplicates, huge entries). POSIX only
+// (posix/archive_intact.cpp): it runs them through a shell.
 void ExpectArchiveIntact(const std::string& path);
 
 }  // namespace kel::test

@@ -38,16 +38,13 @@ void ExpectArchiveReadable(const std::string& archive, const ZipEntries& expecte
   manifest += "]}";
   WriteFile(dir / "manifest.json", manifest);
   std::string output;
-  int status = RunCommand("python3 " + ShellQuote(std::string(KEL_TESTS_SOURCE_DIR) +
-                                                  "/support/check_zip.py") +
-                              " " + ShellQuote(archive) + " " + ShellQuote(dir.path()) + " " +
-                              ShellQuote(name_encoding),
-                          &output);
+  int status = RunCommand(
+      "python3 " + ShellQuote(std::string(KEL_TESTS_SOURCE_DIR) + "/support/check_zip.py") + " " +
+          ShellQuote(archive) + " " + ShellQuote(dir.path()) + " " + ShellQuote(name_encoding),
+      &output);
   EXPECT_EQ(status, 0) << "outside readers reject " << archive << ":\n" << output;
 }
 
-std::string SevenZipCommand() {
-  return RunCommand("command -v 7z >/dev/null") == 0 ? "7z" : "7zz";
-}
+std::string SevenZipCommand() { return RunCommand("command -v 7z >/dev/null") == 0 ? "7z" : "7zz"; }
 
 }  // namespace kel::test
