@@ -23,7 +23,8 @@ constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
 struct FileStatus {
   uint32_t attributes = 0;  // the flags above
-  uint32_t unix_mode = 0;   // st_mode of the file (type and permission bits); 0 on Windows
+  uint32_t unix_mode = 0;   // st_mode of the file (type and permission bits); on Windows made
+                            // from the attributes: 0100644, 0100444 when read-only, 0040755
   uint64_t size = 0;
   bool is_directory = false;
   bool is_regular = false;  // a regular file, reached directly or through links

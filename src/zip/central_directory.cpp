@@ -34,11 +34,10 @@ std::string CentralRecord(const std::string& name, const TPkHeader& h) {
   const std::string extra = Zip64CentralExtra(h);
   const uint16_t needed = (h.Zip64Local || !extra.empty()) ? kVersionZip64 : kVersionDeflate;
   // A UTF-8 name is marked as coming from a Unix host: readers then trust bit 11 instead of
-  // translating the name from an OEM code page. The host's attributes are the Unix mode. A
-  // system without Unix modes (Windows: UnixMode 0) stays the MS-DOS host.
-  const bool unix_host = (h.Flags & kFlagUtf8Name) != 0 && h.UnixMode != 0;
-  const uint16_t made_by = unix_host ? static_cast<uint16_t>(kHostUnix << 8 | needed) : needed;
-  const uint32_t external = unix_host ? (h.UnixMode << 16) | (h.Attributes & 0xFF) : h.Attributes;
+  // translating the name from an OEM code page. The host's attributes are the Unix mode.
+  const bool utf8 = (h.Flags & kFlagUtf8Name) != 0;
+  const uint16_t made_by = utf8 ? static_cast<uint16_t>(kHostUnix << 8 | needed) : needed;
+  const uint32_t external = utf8 ? (h.UnixMode << 16) | (h.Attributes & 0xFF) : h.Attributes;
   std::string r;
   r.reserve(46 + name.size() + extra.size());
   Put32(r, kCentralHeaderSignature);

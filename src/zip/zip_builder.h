@@ -65,7 +65,7 @@ class TPkHeader {
   uint64_t CompressedSize = 0;
   uint64_t UncompressedSize = 0;
   uint32_t Attributes = 0;  // MS-DOS attribute flags, taken after the entry was written
-  uint32_t UnixMode = 0;    // st_mode, stored beside the flags for UTF-8 names; 0 on Windows
+  uint32_t UnixMode = 0;    // st_mode, stored beside the flags for UTF-8 names
   uint16_t Flags = 2;       // general-purpose flags as in the local header
   bool Zip64Local = false;  // the local header carries a Zip64 extra field
 };

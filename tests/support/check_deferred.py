@@ -20,6 +20,10 @@ cases = sorted(d for d in os.listdir(folder) if os.path.isdir(os.path.join(folde
 failed = 0
 for case in cases:
     path = os.path.join(folder, case)
+    if not os.path.isfile(os.path.join(path, "manifest.json")):
+        failed += 1
+        print("%s: left incomplete by the test (no manifest.json)" % case)
+        continue
     with open(os.path.join(path, "manifest.json")) as f:
         encoding = json.load(f).get("encoding", "utf-8")
     r = subprocess.run([sys.executable, checker, os.path.join(path, "archive.zip"), path, encoding],

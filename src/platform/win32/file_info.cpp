@@ -16,8 +16,15 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// The path made full by the system, in the program's code page; nothing (with `error_number`
-// set) when it cannot be.
+// The "\\?\" or "\\?\UNC\" prefix GetFinalPathNameByHandleW puts before a path, taken off.
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+  if (path.starts_with(L"\\\\?\\")) return path.substr(4);
+  return path;
+}
+
+// The path made full by the system (without a "\\?\" prefix), in the program's code page; nothing
+// (with `error_number` set) when it cannot be.
 std::optional<std::string> FullPath(const std::wstring& wide, int& error_number) {
   const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (needed == 0) {
@@ -31,16 +38,9 @@ std::optional<std::string> FullPath(const std::wstring& wide, int& error_number)
     return std::nullopt;
   }
   full.resize(length);
-  std::optional<std::string> text = win32::TextFromWide(full);
+  std::optional<std::string> text = win32::TextFromWide(WithoutLongPrefix(full));
   if (!text) error_number = 3;
   return text;
-}
-
-// The "\\?\" or "\\?\UNC\" prefix GetFinalPathNameByHandleW puts before a path, taken off.
-std::wstring WithoutLongPrefix(const std::wstring& path) {
-  if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
-  if (path.starts_with(L"\\\\?\\")) return path.substr(4);
-  return path;
 }
 
 }  // namespace
@@ -76,19 +76,23 @@ std::optional<std::string> ResolveExistingPath(const std::string& path, int* err
     if (!handle.IsValid()) {
       error = win32::LastErrorNumber();
     } else {
-      const DWORD needed = GetFinalPathNameByHandleW(handle.Get(), nullptr, 0, VOLUME_NAME_DOS);
-      std::wstring final_path(needed, L'\0');
-      const DWORD length = needed == 0 ? 0
-                                       : GetFinalPathNameByHandleW(handle.Get(), final_path.data(),
-                                                                   needed, VOLUME_NAME_DOS);
-      if (length == 0 || length >= needed) {
-        error = win32::LastErrorNumber();
-      } else {
+      // Room for the longest path there is: the size the first call reports differs by one
+      // between systems (Wine leaves out the terminator).
+      std::wstring final_path(32768, L'\0');
+      const DWORD length = GetFinalPathNameByHandleW(
+          handle.Get(), final_path.data(), static_cast<DWORD>(final_path.size()), VOLUME_NAME_DOS);
+      std::optional<std::string> text;
+      if (length != 0 && length < final_path.size()) {
         final_path.resize(length);
-        std::optional<std::string> text = win32::TextFromWide(WithoutLongPrefix(final_path));
-        if (text && text->size() <= kMaxPathLength) return text;
-        error = 3;
+        text = win32::TextFromWide(WithoutLongPrefix(final_path));
+        if (!text) error = 3;
+      } else {
+        // Wine answers ERROR_MORE_DATA for a path past MAX_PATH: the system's full path of the
+        // existing entry is the next best (links in it are then not resolved).
+        text = FullPath(*wide, error);
       }
+      if (text && text->size() <= kMaxPathLength) return text;
+      if (text) error = 3;
     }
   } else {
     error = 3;

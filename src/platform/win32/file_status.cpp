@@ -46,6 +46,10 @@ std::optional<FileStatus> StatusOfHandle(HANDLE handle, int& error_number) {
   status.attributes = info.dwFileAttributes & kReportedAttributes;
   status.size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
   status.is_directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // Windows has no Unix mode; the one a UTF-8 entry's central record carries (see
+  // zip/central_directory.cpp) is made from the attributes: what unzip would give such a file.
+  const bool read_only = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  status.unix_mode = status.is_directory ? 0040755u : read_only ? 0100444u : 0100644u;
   status.is_regular = !status.is_directory && GetFileType(handle) == FILE_TYPE_DISK &&
                       (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
   status.device = info.dwVolumeSerialNumber;

@@ -26,7 +26,8 @@ struct timespec TimespecFromTicks(int64_t ticks);
 ScopedHandle OpenForStatus(const std::wstring& path, bool follow_links);
 
 // The status of the open file `handle`; nothing, with `error_number` set, when the system cannot
-// say. unix_mode stays 0: Windows has none.
+// say. unix_mode is made from the attributes (0100644, or 0100444 when read-only): Windows has
+// none.
 std::optional<FileStatus> StatusOfHandle(HANDLE handle, int& error_number);
 
 }  // namespace kel::win32

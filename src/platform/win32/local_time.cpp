@@ -25,11 +25,15 @@ DosRange LocalDosTime(const struct timespec& utc, uint32_t& dos) {
   // FileTimeToLocalFileTime would take today's offset for every date.
   if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc_parts, &local_parts))
     return utc_parts.wYear < 1980 ? DosRange::kBefore : DosRange::kAfter;
+  // FileTimeToDosDateTime refuses years outside the format on Windows; Wine's lets 2108 wrap
+  // round to 1980, so the range is checked here.
+  if (local_parts.wYear < 1980) return DosRange::kBefore;
+  if (local_parts.wYear > 2107) return DosRange::kAfter;
   FILETIME local_time{};
   WORD date = 0, time = 0;
   if (!SystemTimeToFileTime(&local_parts, &local_time) ||
       !FileTimeToDosDateTime(&local_time, &date, &time))
-    return local_parts.wYear < 1980 ? DosRange::kBefore : DosRange::kAfter;
+    return DosRange::kAfter;
   dos = static_cast<uint32_t>(date) << 16 | time;
   return DosRange::kInside;
 }

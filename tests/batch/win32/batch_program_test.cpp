@@ -57,7 +57,7 @@ TEST_F(Win32BatchProgram, RunsWithOneAndTwoJobsToTheSameBytes) {
   ASSERT_EQ(first.size(), 4u);
   for (const auto& [name, bytes] : first) {
     if (name == L"files.txt") continue;
-    const std::string archive = *win32::BytesFromWide(Path("one\\") + name, CP_UTF8);
+    const std::string archive = Ansi(Path("one\\") + name);
     const std::string source = name.ends_with(L"jpg.zip")    ? "写真.jpg"
                                : name.ends_with(L"docx.zip") ? "report.docx"
                                                              : "a.b";
@@ -76,7 +76,7 @@ TEST_F(Win32BatchProgram, EncodingsAndNamesWithoutAnAnsiForm) {
   const ProgramRun utf8 = Batch({Path("in"), Path("one"), L"--encoding", L"utf-8"});
   EXPECT_EQ(utf8.status, 0) << utf8.err;
   EXPECT_EQ(ReadWide(Path("one\\files.txt")), "0000_TXT.ZIP\t한국\r\n");
-  ExpectArchiveReadable(dir_ / "one\\0000_txt.zip", {{"한국.txt", "korean"}});
+  ExpectArchiveReadable(dir_ / "one\\0000_txt.zip", {{"한국.txt", "korean"}}, "utf-8");
   // A folder argument without an exact form is refused as well.
   CreateDirectoryW(Path("폴더").c_str(), nullptr);
   const ProgramRun folder = Batch({Path("폴더"), Path("two")});

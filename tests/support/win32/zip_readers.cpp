@@ -1,3 +1,4 @@
+// `archive` is in the program's code page, the expected names in UTF-8.
 // Under Wine the outside readers cannot be run from the test (a Windows process cannot wait for
 // a Linux program): each archive is copied, with what it must hold, into the folder that
 // KEL_ZIP_CHECK_DIR names, and the Linux side checks them all with check_zip.py once the Windows
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <random>
 
+#include "platform/win32/wide_text.h"
 #include "support/temp_dir.h"
 
 namespace kel::test {
@@ -61,7 +63,9 @@ void ExpectArchiveReadable(const std::string& archive, const ZipEntries& expecte
   const fs::path folder = fs::path(root) / CaseName();
   std::error_code error;
   fs::create_directories(folder, error);
-  fs::copy_file(fs::path(archive), folder / "archive.zip", error);
+  // The archive's path is in the program's code page, as the program's own paths are.
+  fs::copy_file(fs::path(win32::WideFromText(archive).value_or(L"?")), folder / "archive.zip",
+                error);
   if (error) {
     ADD_FAILURE() << "cannot copy " << archive << " for the outside readers: " << error.message();
     return;
