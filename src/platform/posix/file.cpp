@@ -99,7 +99,7 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
   const int fd = OpenDescriptor(path, mode, error_number);
   if (fd < 0) return File();
   // A file made by O_EXCL is new and regular: nothing to check.
-  if (mode == OpenMode::kCreateNew) return File(fd);
+  if (mode == OpenMode::kCreateNew || mode == OpenMode::kCreateHidden) return File(fd);
   // open() lets a directory be opened for reading; as a file it is of no use, so refuse it as
   // the write modes do.
   struct stat st {};

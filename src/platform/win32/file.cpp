@@ -102,6 +102,16 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
   return file;
 }
 
+File File::TryOpen(const std::string& path, OpenMode mode, const std::string& name,
+                   std::optional<FileStatus>& status, int& error_number) noexcept {
+  status.reset();
+  File file = TryOpen(path, mode, error_number);
+  if (!file.IsOpen()) return file;
+  status = file.Status(name, error_number);
+  if (!status) return File();
+  return file;
+}
+
 int64_t File::TryRead(void* buffer, std::size_t count, int& error_number) noexcept {
   if (!IsOpen()) {
     error_number = 6;
