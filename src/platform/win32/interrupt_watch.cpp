@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "platform/win32/console_control.h"
+
 // The console's control handler is a plain function of the process: it can reach the one live
 // watch only through a process-wide pointer, set and cleared by the watch itself.
 
@@ -39,6 +41,10 @@ int SignalOf(DWORD event) {
   }
 }
 
+}  // namespace
+
+namespace win32 {
+
 BOOL WINAPI OnConsoleControl(DWORD event) {
   std::atomic<int>* slot = LiveWatch().load();
   const int signal = SignalOf(event);
@@ -52,15 +58,15 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   return TRUE;
 }
 
-}  // namespace
+}  // namespace win32
 
 InterruptWatch::InterruptWatch() : state_(std::make_unique<State>()) {
   LiveWatch().store(&state_->signal);
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  SetConsoleCtrlHandler(win32::OnConsoleControl, TRUE);
 }
 
 InterruptWatch::~InterruptWatch() {
-  SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+  SetConsoleCtrlHandler(win32::OnConsoleControl, FALSE);
   LiveWatch().store(nullptr);
 }
 

@@ -9,7 +9,9 @@
 #include "platform/file_identity.h"
 #include "platform/file_info.h"
 #include "platform/folder_lock.h"
+#include "platform/interrupt_watch.h"
 #include "platform/output_file.h"
+#include "platform/win32/console_control.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_error.h"
 #include "support/temp_dir.h"
@@ -255,6 +257,24 @@ TEST(Win32FolderLock, ASecondLockOfTheSameFolderIsRefusedUntilTheFirstGoes) {
   const FolderLock missing = FolderLock::TryAcquire(dir / "missing");
   EXPECT_EQ(missing.GetState(), FolderLock::State::kFailed);
   EXPECT_EQ(missing.ErrorNumber(), 2);
+}
+
+TEST(Win32InterruptWatch, ConsoleEventsCountAsTheirPosixSignals) {
+  EXPECT_EQ(win32::OnConsoleControl(CTRL_C_EVENT), FALSE);  // no watch: the default handling
+  {
+    const InterruptWatch watch;
+    EXPECT_EQ(watch.Signal(), 0);
+    EXPECT_EQ(win32::OnConsoleControl(CTRL_BREAK_EVENT), TRUE);
+    EXPECT_EQ(watch.Signal(), 15);
+    EXPECT_STREQ(InterruptWatch::SignalName(watch.Signal()), "Ctrl+Break");
+  }
+  for (const auto& [event, signal] :
+       {std::pair<DWORD, int>{CTRL_C_EVENT, 2}, {CTRL_CLOSE_EVENT, 1}, {CTRL_SHUTDOWN_EVENT, 15}}) {
+    const InterruptWatch watch;
+    EXPECT_EQ(win32::OnConsoleControl(event), TRUE);
+    EXPECT_EQ(watch.Signal(), signal) << event;
+  }
+  EXPECT_EQ(win32::OnConsoleControl(CTRL_C_EVENT), FALSE);
 }
 
 }  // namespace
