@@ -4,7 +4,8 @@
 usage: compare_builds.py LINUX_PROGRAM WINE WINDOWS_PROGRAM
 
 Makes a folder of ASCII-named files (the sizes around the entry buffer, empty, text, random,
-read-only), runs both programs on it in the same time zone, and compares every archive (matched
+read-only; no name with a leading ".", which is hidden by its name on Linux and not on Windows,
+where hidden is an attribute), runs both programs on it in the same time zone, and compares every archive (matched
 by the base name in files.txt, since the two systems list a folder in different orders) and the
 index's lines. Exits 1 on the first difference.
 """
@@ -26,7 +27,7 @@ try:
              "report.docx": bytes(rng.getrandbits(8) for _ in range(100000)),
              "page.markdown": b"# title\n" * 2048, "Makefile": b"all:\n\ttrue\n",
              "data.backup.tar.gz": bytes(rng.getrandbits(8) for _ in range(16385)),
-             "16383.bin": b"a" * 16383, "16384.bin": b"b" * 16384, ".profile": b"export A=1\n",
+             "16383.bin": b"a" * 16383, "16384.bin": b"b" * 16384,
              "read-only.txt": b"keep me\n"}
     for name, data in files.items():
         path = os.path.join(source, name)
