@@ -5,7 +5,7 @@
 #include <map>
 
 #include "batch/batch_options.h"
-#include "batch_program.h"
+#include "batch/batch_program.h"
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"

@@ -11,7 +11,7 @@
 
 #include "platform/dos_time.h"
 #include "support/temp_dir.h"
-#include "zip_reading.h"
+#include "zip/zip_reading.h"
 
 namespace kel {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "batch_program.h"
+#include "batch/batch_program.h"
 #include "platform/output_file.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"

@@ -8,7 +8,7 @@
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
 #include "zip/central_directory.h"
-#include "zip_reading.h"
+#include "zip/zip_reading.h"
 
 namespace kel {
 namespace {

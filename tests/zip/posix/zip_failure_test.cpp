@@ -17,7 +17,7 @@
 #include "support/temp_dir.h"
 #include "zip/entry_stream.h"
 #include "zip/zip_builder.h"
-#include "zip_reading.h"
+#include "zip/zip_reading.h"
 
 namespace kel {
 namespace {

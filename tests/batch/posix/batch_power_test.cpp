@@ -12,7 +12,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "batch/progress_display.h"
-#include "batch_program.h"
+#include "batch/batch_program.h"
 #include "platform/code_page.h"
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"

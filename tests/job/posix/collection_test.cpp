@@ -12,7 +12,7 @@
 #include "job/job_checks.h"
 #include "job/job_errors.h"
 #include "job/name_text.h"
-#include "job_harness.h"
+#include "job/job_harness.h"
 #include "support/temp_dir.h"
 
 namespace kel::test {

@@ -7,7 +7,7 @@
 
 #include "job/archive_step.h"
 #include "job/job_errors.h"
-#include "job_harness.h"
+#include "job/job_harness.h"
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"
