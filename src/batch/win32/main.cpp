@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/batch_language.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "platform/code_page.h"
@@ -38,6 +39,7 @@ std::optional<std::string> RunText(const std::string& utf8) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  kel::StartBatchLanguage();
   // Before any thread starts, as on POSIX: Ctrl-C, Ctrl-Break and the console's close reach
   // the watch and end the run at its next safe point.
   const kel::InterruptWatch interrupts;
