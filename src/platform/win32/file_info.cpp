@@ -101,21 +101,6 @@ std::optional<std::string> ResolveExistingPath(const std::string& path, int* err
   return std::nullopt;
 }
 
-uint32_t FileGetAttr(const std::string& path) {
-  const auto status = QueryFileStatus(path);
-  return status ? status->attributes : kInvalidAttributes;
-}
-
-bool DirectoryExists(const std::string& path) {
-  const auto status = QueryFileStatus(path);
-  return status && status->is_directory;
-}
-
-bool IsRegularFile(const std::string& path) {
-  const auto status = QueryFileStatus(path);
-  return status && status->is_regular;
-}
-
 std::string ExpandFileName(const std::string& path) {
   if (path.empty()) return {};
   const std::optional<std::wstring> wide = win32::WideFromText(path);
