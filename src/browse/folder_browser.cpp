@@ -25,10 +25,10 @@ TFolderBrowser::TFolderBrowser(TComponent* AOwner)
 
 uint32_t BrowseFlagWord(TBrowseFlags flags) {
   uint32_t word = 0;
-  if (flags.Contains(bfComputersOnly)) word |= BIF_BROWSEFORCOMPUTER;
-  if (flags.Contains(bfPrintersOnly)) word |= BIF_BROWSEFORPRINTER;
-  if (flags.Contains(bfDirsOnly)) word |= BIF_RETURNONLYFSDIRS;
-  if (flags.Contains(bfStatusText)) word |= BIF_STATUSTEXT;
+  if (flags.Contains(bfComputersOnly)) word |= kBifBrowseForComputer;
+  if (flags.Contains(bfPrintersOnly)) word |= kBifBrowseForPrinter;
+  if (flags.Contains(bfDirsOnly)) word |= kBifReturnOnlyFsDirs;
+  if (flags.Contains(bfStatusText)) word |= kBifStatusText;
   return word;
 }
 
@@ -62,10 +62,10 @@ void SelectionChanged(BrowseWindowHandle Wnd, const ItemIdList* item) {
   const TFolderChangeEvent handler = BrowseChangeHandler;
   if (handler && !path.empty()) handler(path, EnabledOK, StatusText);
   if (EnabledOK != -1) {
-    SendMessage(Wnd, BFFM_ENABLEOK, static_cast<WParam>(EnabledOK), EnabledOK);
+    SendBrowseMessage(Wnd, kBffmEnableOk, static_cast<WParam>(EnabledOK), EnabledOK);
   }
   if (!StatusText.empty()) {
-    SendMessage(Wnd, BFFM_SETSTATUSTEXTA, static_cast<WParam>(EnabledOK),
+    SendBrowseMessage(Wnd, kBffmSetStatusTextA, static_cast<WParam>(EnabledOK),
                 reinterpret_cast<LParam>(StatusText.c_str()));
   }
 }
@@ -73,10 +73,10 @@ void SelectionChanged(BrowseWindowHandle Wnd, const ItemIdList* item) {
 }  // namespace
 
 int BrowseCallback(BrowseWindowHandle Wnd, unsigned uMsg, LParam lParam, LParam /*lpData*/) {
-  if (uMsg == BFFM_INITIALIZED) {
+  if (uMsg == kBffmInitialized) {
     const std::string initial = BrowseInitialFolder;
-    SendMessage(Wnd, BFFM_SETSELECTIONA, 1, reinterpret_cast<LParam>(initial.c_str()));
-  } else if (uMsg == BFFM_SELCHANGED) {
+    SendBrowseMessage(Wnd, kBffmSetSelectionA, 1, reinterpret_cast<LParam>(initial.c_str()));
+  } else if (uMsg == kBffmSelChanged) {
     SelectionChanged(Wnd, reinterpret_cast<const ItemIdList*>(lParam));
   }
   return 0;

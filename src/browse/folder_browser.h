@@ -58,7 +58,7 @@ class TFolderBrowser : public TComponent {
   bool Execute();
 
   // The owner's window, as taken by the constructor.
-  QWidget* ParentHandle() const { return FParentHandle; }
+  NativeWindow ParentHandle() const { return FParentHandle; }
 
   TBrowseFlags BrowseFlags;
   // Before Execute the folder to preselect (passed whole, never cut); after a confirmed
@@ -68,15 +68,15 @@ class TFolderBrowser : public TComponent {
   TFolderChangeEvent OnChangeFolder;
 
  private:
-  QWidget* FParentHandle;
+  NativeWindow FParentHandle;
 };
 
 // The dialog's flag word for `flags`: bfComputersOnly 0x1000, bfPrintersOnly 0x2000,
 // bfDirsOnly 0x0001, bfStatusText 0x0004, no other bit.
 uint32_t BrowseFlagWord(TBrowseFlags flags);
 
-// The dialog's callback while Execute's dialog is open. BFFM_INITIALIZED: preselects
-// BrowseInitialFolder (also when empty). BFFM_SELCHANGED: calls BrowseChangeHandler for a
+// The dialog's callback while Execute's dialog is open. kBffmInitialized: preselects
+// BrowseInitialFolder (also when empty). kBffmSelChanged: calls BrowseChangeHandler for a
 // selection with a path and passes its EnabledOK and StatusText on to the dialog. Reads only
 // the unit-wide state; `lpData` is not used. Returns 0; lets the handler's exceptions pass.
 int BrowseCallback(BrowseWindowHandle Wnd, unsigned uMsg, LParam lParam, LParam lpData);

@@ -1,16 +1,10 @@
 #include "gui/application.h"
 
 #include <cxxabi.h>
-#include <unistd.h>
 
-#include <QApplication>
-#include <QEventLoop>
-#include <QIcon>
-#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <string_view>
 #include <typeinfo>
 
 #include "gui/form.h"
@@ -24,16 +18,6 @@ namespace kel {
 TApplication Application;
 
 namespace {
-
-// The name of the program's file without its folder.
-std::string ModuleFileName() {
-  char buffer[4096];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return "kelvarin";
-  std::string path(buffer, static_cast<std::size_t>(n));
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string Demangled(const char* mangled) {
   int status = 0;
@@ -60,64 +44,7 @@ ErrorParts Describe(std::exception_ptr error) {
   }
 }
 
-// The one line for a start that found no window system, naming the display settings Qt was
-// given.
-std::string NoDisplayLine() {
-  std::string settings;
-  for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
-    const QByteArray value = qgetenv(name);
-    if (value.isEmpty()) continue;
-    if (!settings.empty()) settings += ", ";
-    settings += std::string(name) + "=" + value.toStdString();
-  }
-  if (settings.empty()) settings = "DISPLAY も WAYLAND_DISPLAY も設定されていません";
-  // "<program>: cannot start, as no display can be reached (<settings>)"
-  return ModuleFileName() + ": ディスプレイに接続できないため起動できません (" + settings + ")";
-}
-
-// Qt's messages while the QApplication is being made. Without a reachable display the
-// platform plugin explains its failure in warnings of the qt.qpa categories and then ends the
-// process through qFatal, which aborts with a core dump; instead the user gets one line and
-// exit status 1. Other messages are written as Qt's own handler writes them to a console.
-void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
-  if (type == QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", NoDisplayLine().c_str());
-    std::fflush(stderr);
-    // Static destructors must not run inside the half-made QApplication.
-    std::_Exit(1);
-  }
-  const char* category = context.category ? context.category : "";
-  if (std::string_view(category).starts_with("qt.qpa")) return;
-  std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-}
-
-// Installs StartupMessageHandler for its lifetime and puts the previous handler back.
-class StartupMessageScope {
- public:
-  StartupMessageScope() : previous_(qInstallMessageHandler(&StartupMessageHandler)) {}
-  ~StartupMessageScope() { qInstallMessageHandler(previous_); }
-  StartupMessageScope(const StartupMessageScope&) = delete;
-  StartupMessageScope& operator=(const StartupMessageScope&) = delete;
-
- private:
-  QtMessageHandler previous_;
-};
-
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-TApplication::TApplication() : TComponent(nullptr) {}
-
-TApplication::~TApplication() { Shutdown(); }
-
-void TApplication::Initialize(int& argc, char** argv) {
-  terminated_ = false;
-  if (QApplication::instance()) return;
-  const StartupMessageScope messages;
-  own_qt_app_ = std::make_unique<QApplication>(argc, argv);
-}
 
 void TApplication::FormCreated(TForm* form) {
   if (!main_form_) {
@@ -127,33 +54,9 @@ void TApplication::FormCreated(TForm* form) {
   form->DoCreate();
 }
 
-void TApplication::SetIcon(const QIcon& icon) { QApplication::setWindowIcon(icon); }
-
-void TApplication::Run() {
-  if (!main_form_ || !QApplication::instance()) return;
-  // Only the main form's close ends the loop (through Terminate), not the closing of whatever
-  // window happened to be the last one visible (an error box shown before the main form).
-  QApplication::setQuitOnLastWindowClosed(false);
-  main_form_->Show();
-  if (terminated_) return;
-  QEventLoop loop;
-  loop_ = &loop;
-  loop.exec();
-  loop_ = nullptr;
-}
-
-void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
-void TApplication::Terminate() {
-  terminated_ = true;
-  // Only Run's own loop is told to end; nested loops (a message box, a dialog) go on and the
-  // outer loop stops once control is back in it.
-  if (loop_) loop_->exit(0);
-}
-
 void TApplication::HandleException(std::exception_ptr error) noexcept {
   try {
-    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    CancelMouseCapture();
     try {
       std::rethrow_exception(error);
     } catch (const EAbort&) {
@@ -166,8 +69,8 @@ void TApplication::HandleException(std::exception_ptr error) noexcept {
       const std::string reason = ReasonText(e.GetReason());
       if (!reason.empty() && reason != e.Message()) box.Text += "\n" + reason;
       box.Caption = Title;
-      box.Flags = MB_OK | MB_ICONERROR;
-      box.Owner = QApplication::activeWindow();
+      box.Flags = kMbOk | kMbIconError;
+      box.Owner = ActiveWindow();
       ShowMessageBox(box);
     } catch (...) {
       ShowStartupError(error);
@@ -175,13 +78,6 @@ void TApplication::HandleException(std::exception_ptr error) noexcept {
   } catch (...) {
     // Nothing is left to report with when showing the box itself fails.
   }
-}
-
-void TApplication::Shutdown() noexcept {
-  DestroyComponents();
-  main_form_ = nullptr;
-  terminated_ = false;
-  own_qt_app_.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -199,7 +95,7 @@ void ShowStartupError(std::exception_ptr error) noexcept {
     MessageBoxRequest box;
     box.Text = StartupErrorText(error);
     box.Caption = kStartupErrorCaption;
-    box.Flags = MB_OK | MB_ICONERROR | MB_TASKMODAL;
+    box.Flags = kMbOk | kMbIconError | kMbTaskModal;
     ShowMessageBox(box);
   } catch (...) {
     std::fprintf(stderr, "%s\n", kStartupErrorCaption);

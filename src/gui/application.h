@@ -8,10 +8,8 @@
 #include <string>
 
 #include "gui/component.h"
-
-class QApplication;
-class QEventLoop;
-class QIcon;
+#include "gui/icon.h"
+#include "gui/native_window.h"
 
 namespace kel {
 
@@ -25,10 +23,11 @@ class TApplication : public TComponent {
   // The application's title: the caption of every box of the default error display.
   std::string Title;
 
-  // Makes the QApplication (kept until Shutdown) unless one exists already, e.g. a test's.
-  // `argc` and `argv` must outlive the application object. When Qt finds no display it can
-  // reach (none set, or one that does not answer), writes one line saying so on stderr and
-  // ends the process with exit status 1 instead of Qt's abort.
+  // Readies the toolkit. Qt: makes the QApplication (kept until Shutdown) unless one exists
+  // already, e.g. a test's; `argc` and `argv` must outlive the application object; when Qt
+  // finds no display it can reach, writes one line saying so on stderr and ends the process
+  // with exit status 1 instead of Qt's abort. Win32: registers the window classes and readies
+  // the common controls.
   void Initialize(int& argc, char** argv);
 
   // Creates a form of class T owned by the application, stores it in `reference` before its
@@ -43,9 +42,9 @@ class TApplication : public TComponent {
 
   TForm* MainForm() const { return main_form_; }
 
-  // The icon of every window without one of its own (and of the task bar button). Needs the
-  // QApplication.
-  void SetIcon(const QIcon& icon);
+  // The icon of every window without one of its own (and of the task bar button). Needs
+  // Initialize first.
+  void SetIcon(const TIcon& icon);
 
   // Shows the main form and runs the event loop until the application is told to end (the main
   // form closed or Terminate). Returns at once without a main form.
@@ -67,16 +66,22 @@ class TApplication : public TComponent {
   // error box without ending the program. Never throws.
   void HandleException(std::exception_ptr error) noexcept;
 
-  // Destroys the forms and the QApplication made by Initialize. Called at the end of the
-  // program; the object can be initialised again afterwards (tests).
+  // Destroys the forms and what Initialize made. Called at the end of the program; the object
+  // can be initialised again afterwards (tests).
   void Shutdown() noexcept;
+
+  // The active top-level window of the application, or null.
+  NativeWindow ActiveWindow() const;
 
  private:
   void FormCreated(TForm* form);
+  // Ends a mouse capture (a button held down) before an error box comes up.
+  void CancelMouseCapture() noexcept;
 
-  std::unique_ptr<QApplication> own_qt_app_;
+  // The backend's state: the QApplication and Run's loop, or the Win32 loop's state.
+  struct Toolkit;
+  std::unique_ptr<Toolkit> toolkit_;
   TForm* main_form_ = nullptr;
-  QEventLoop* loop_ = nullptr;  // Run's loop while it runs
   bool terminated_ = false;
 };
 
@@ -89,7 +94,10 @@ extern TApplication Application;
 std::string StartupErrorText(std::exception_ptr error);
 inline constexpr const char* kStartupErrorCaption = "アプリケーション エラー";
 
-// Shows the start-up error box for `error` (on stderr when there is no QApplication). Never
+// The file name of the running program, without its folder.
+std::string ModuleFileName();
+
+// Shows the start-up error box for `error` (on stderr when the toolkit is not ready). Never
 // throws.
 void ShowStartupError(std::exception_ptr error) noexcept;
 

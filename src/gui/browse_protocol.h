@@ -1,17 +1,19 @@
 // The folder dialog protocol, modelled on the shell's: the caller fills a BrowseInfo,
 // BrowseForFolder shows the dialog modally and returns the confirmed item; while the dialog is
-// open it calls the caller's callback with BFFM_INITIALIZED once it is up and BFFM_SELCHANGED
-// at every new selection, and the callback answers with SendMessage (status text, OK button,
-// selection). Free of Qt types, so a caller needs no Qt headers.
+// open it calls the caller's callback with kBffmInitialized once it is up and kBffmSelChanged
+// at every new selection, and the callback answers with SendBrowseMessage (status text, OK button,
+// selection). The Qt backend has a dialog of its own that answers these messages; the Win32
+// backend runs the shell's dialog and turns the messages into the shell's wide-text ones.
+// The names stand apart from <shlobj.h>'s macros so that a Win32 source can include both.
 //
-// Everything runs on the GUI thread; a QApplication must exist.
+// Everything runs on the GUI thread; the toolkit must be ready (Application.Initialize).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class QWidget;
+#include "gui/native_window.h"
 
 namespace kel {
 
@@ -21,26 +23,31 @@ using LParam = std::intptr_t;
 using LResult = std::intptr_t;
 
 // Flag word bits of BrowseInfo::flags.
-constexpr uint32_t BIF_RETURNONLYFSDIRS = 0x0001;   // OK only for items with a path
-constexpr uint32_t BIF_STATUSTEXT = 0x0004;         // show the status line
-constexpr uint32_t BIF_BROWSEFORCOMPUTER = 0x1000;  // OK only for a computer
-constexpr uint32_t BIF_BROWSEFORPRINTER = 0x2000;   // OK only for a printer (the tree has none)
+constexpr uint32_t kBifReturnOnlyFsDirs = 0x0001;   // OK only for items with a path
+constexpr uint32_t kBifStatusText = 0x0004;         // show the status line
+constexpr uint32_t kBifBrowseForComputer = 0x1000;  // OK only for a computer
+constexpr uint32_t kBifBrowseForPrinter = 0x2000;   // OK only for a printer
 
 // Dialog to callback.
-constexpr unsigned BFFM_INITIALIZED = 1;  // the dialog is up; lParam 0
-constexpr unsigned BFFM_SELCHANGED = 2;   // lParam: const ItemIdList* of the new selection
-// Callback to dialog.
-constexpr unsigned BFFM_SETSTATUSTEXTA = 1124;  // lParam: zero-terminated text (or 0: empty)
-constexpr unsigned BFFM_ENABLEOK = 1125;        // lParam nonzero enables OK, zero disables it
+constexpr unsigned kBffmInitialized = 1;  // the dialog is up; lParam 0
+constexpr unsigned kBffmSelChanged = 2;   // lParam: const ItemIdList* of the new selection
+// Callback to dialog, with the numbers of the narrow-text messages (text in the system code
+// page).
+constexpr unsigned kBffmSetStatusTextA = 1124;  // lParam: zero-terminated text (or 0: empty)
+constexpr unsigned kBffmEnableOk = 1125;        // lParam nonzero enables OK, zero disables it
 // wParam nonzero: lParam is a zero-terminated path; wParam 0: lParam is a const ItemIdList*.
-// Result 1 when the item was found and selected, 0 when the selection is unchanged.
-constexpr unsigned BFFM_SETSELECTIONA = 1126;
+// Result 1 when the item was found and selected, 0 when the selection is unchanged (the
+// shell's dialog answers 0 either way).
+constexpr unsigned kBffmSetSelectionA = 1126;
 
 // One item of the dialog's tree.
 struct ItemIdList {
   std::string display_name;  // the name shown in the tree, in the system code page
   std::string path;          // the file-system path; empty for an item without one
   bool computer = false;     // the virtual computer item
+  // The shell's own id list (Win32: a PCIDLIST_ABSOLUTE) where the item came from the shell's
+  // dialog; null otherwise. Not owned.
+  const void* shell_item = nullptr;
 };
 
 // A window that answers the dialog protocol's messages: the folder dialog, or a test's fake.
@@ -54,17 +61,17 @@ class BrowseWindow {
 using BrowseWindowHandle = BrowseWindow*;
 
 // Delivers a message synchronously and returns the window's answer; 0 for a null window.
-LResult SendMessage(BrowseWindowHandle window, unsigned msg, WParam wparam, LParam lparam);
+LResult SendBrowseMessage(BrowseWindowHandle window, unsigned msg, WParam wparam, LParam lparam);
 
 // Called by the open dialog: the dialog, the message, its argument, BrowseInfo::data. The
-// result is not used. An ItemIdList passed with BFFM_SELCHANGED lives only during the call.
+// result is not used. An ItemIdList passed with kBffmSelChanged lives only during the call.
 using BrowseCallbackProc = int (*)(BrowseWindowHandle window, unsigned msg, LParam lparam,
                                    LParam data);
 
 struct BrowseInfo {
-  QWidget* owner = nullptr;               // the dialog is modal over it; may be null
+  NativeWindow owner = nullptr;           // the dialog is modal over it; may be null
   const char* title = nullptr;            // shown above the tree; read while the dialog is open
-  uint32_t flags = 0;                     // BIF_* bits
+  uint32_t flags = 0;                     // kBif* bits
   BrowseCallbackProc callback = nullptr;  // may be null
   LParam data = 0;                        // handed to every callback call
 };
@@ -72,11 +79,12 @@ struct BrowseInfo {
 // Shows the dialog modally and returns the item the user confirmed, or null when the user
 // cancelled or the owner was destroyed meanwhile. The caller owns the result.
 // An exception thrown by the callback closes the dialog at once (no further callback calls)
-// and is rethrown here after the dialog is gone; no exception crosses a Qt frame.
+// and is rethrown here after the dialog is gone; no exception crosses a toolkit frame.
 std::unique_ptr<ItemIdList> BrowseForFolder(const BrowseInfo& info);
 
-// The file-system path of `item` into `path`; false and an empty path for a null item or one
-// without a path.
+// The file-system path of `item` into `path` (in the system code page; on Windows through
+// SHGetPathFromIDListEx, so past MAX_PATH too); false and an empty path for a null item or
+// one without a path.
 bool GetPathFromIDList(const ItemIdList* item, std::string& path);
 
 }  // namespace kel

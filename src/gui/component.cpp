@@ -1,8 +1,5 @@
 #include "gui/component.h"
 
-#include <QPainter>
-#include <QPointer>
-#include <QWidget>
 #include <algorithm>
 
 #include "gui/application.h"
@@ -84,117 +81,13 @@ void TControl::SetAlign(TAlign align) {
 
 // ---------------------------------------------------------------------------------------------
 
-// The widget may also be deleted by Qt along with its parent widget; QPointer notices.
-struct TWinControl::HandleHolder {
-  QPointer<QWidget> widget;
-};
-
-TWinControl::TWinControl(TComponent* owner) : TControl(owner), handle_(new HandleHolder) {}
-
-TWinControl::~TWinControl() {
-  // Owned components go while this control is whole; controls shown here but owned elsewhere
-  // only lose their parent.
-  DestroyComponents();
-  while (!controls_.empty()) controls_.back()->SetParent(nullptr);
-  delete handle_->widget.data();
-  delete handle_;
-}
-
-bool TWinControl::HandleAllocated() const { return !handle_->widget.isNull(); }
-
-QWidget* TWinControl::Handle() {
-  if (handle_->widget) return handle_->widget;
-  QWidget* parent_widget = Parent() ? Parent()->Handle() : nullptr;
-  // The parent's Handle() may have made ours already, as one of its children.
-  if (handle_->widget) return handle_->widget;
-  QWidget* widget = CreateHandle(parent_widget);
-  handle_->widget = widget;
-  if (parent_widget) {
-    widget->setGeometry(Left(), Top(), Width(), Height());
-    widget->setFocusPolicy(CanFocus() ? widget->focusPolicy() : Qt::NoFocus);
-    widget->show();  // shown together with the parent
-  }
-  if (!enabled_) widget->setEnabled(false);
-  HandleCreated();
-  for (TControl* control : controls_) {
-    if (auto* child = dynamic_cast<TWinControl*>(control)) child->Handle();
-  }
-  UpdateTabOrder();
-  return widget;
-}
-
-void TWinControl::SetParent(TWinControl* parent) {
-  TControl::SetParent(parent);
-  if (!HandleAllocated()) {
-    if (parent && parent->HandleAllocated()) Handle();
-    return;
-  }
-  if (parent) {
-    handle_->widget->setParent(parent->Handle());
-    handle_->widget->setGeometry(Left(), Top(), Width(), Height());
-    handle_->widget->show();
-    parent->UpdateTabOrder();
-  } else {
-    handle_->widget->hide();
-    handle_->widget->setParent(nullptr);
-  }
-}
-
-void TWinControl::Invalidate() {
-  if (HandleAllocated()) handle_->widget->update();
-}
-
 void TWinControl::SetTabOrder(int order) {
   tab_order_ = order;
   if (Parent()) Parent()->UpdateTabOrder();
 }
 
-void TWinControl::SetFocus() {
-  if (CanFocus()) Handle()->setFocus(Qt::OtherFocusReason);
-}
-
-bool TWinControl::Focused() const { return HandleAllocated() && handle_->widget->hasFocus(); }
-
-void TWinControl::SetEnabled(bool enabled) {
-  enabled_ = enabled;
-  if (HandleAllocated()) handle_->widget->setEnabled(enabled);
-}
-
 int TWinControl::ClientWidth() const { return Width(); }
 int TWinControl::ClientHeight() const { return Height(); }
-
-void TWinControl::PaintControls(QPainter& painter) {
-  for (TControl* control : controls_) {
-    auto* graphic = dynamic_cast<TGraphicControl*>(control);
-    if (!graphic || graphic->Width() <= 0 || graphic->Height() <= 0) continue;
-    painter.save();
-    painter.setClipRect(graphic->Left(), graphic->Top(), graphic->Width(), graphic->Height());
-    CallHandler([&] { graphic->Paint(painter); });
-    painter.restore();
-  }
-}
-
-void TWinControl::BoundsChanged() {
-  if (HandleAllocated() && Parent()) {
-    handle_->widget->setGeometry(Left(), Top(), Width(), Height());
-  }
-  AlignControls();
-}
-
-void TWinControl::UpdateTabOrder() {
-  if (!HandleAllocated()) return;
-  std::vector<TWinControl*> chain;
-  for (TControl* control : controls_) {
-    auto* child = dynamic_cast<TWinControl*>(control);
-    if (child && child->CanFocus() && child->HandleAllocated()) chain.push_back(child);
-  }
-  // Equal numbers keep the order in which the controls were placed.
-  std::stable_sort(chain.begin(), chain.end(),
-                   [](TWinControl* a, TWinControl* b) { return a->TabOrder() < b->TabOrder(); });
-  for (std::size_t i = 1; i < chain.size(); ++i) {
-    QWidget::setTabOrder(chain[i - 1]->Handle(), chain[i]->Handle());
-  }
-}
 
 void TWinControl::AlignControls() {
   for (TControl* control : controls_) {
@@ -217,15 +110,30 @@ void TWinControl::RemoveControl(TControl* control) noexcept {
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
 }
 
+std::vector<TWinControl*> TWinControl::TabSequence() const {
+  std::vector<TWinControl*> chain;
+  for (TControl* control : controls_) {
+    auto* child = dynamic_cast<TWinControl*>(control);
+    if (child && child->CanFocus()) chain.push_back(child);
+  }
+  // Equal numbers keep the order in which the controls were placed.
+  std::stable_sort(chain.begin(), chain.end(),
+                   [](TWinControl* a, TWinControl* b) { return a->TabOrder() < b->TabOrder(); });
+  return chain;
+}
+
+void TWinControl::PaintControls(TCanvas& canvas) {
+  for (TControl* control : controls_) {
+    auto* graphic = dynamic_cast<TGraphicControl*>(control);
+    if (!graphic || graphic->Width() <= 0 || graphic->Height() <= 0) continue;
+    const CanvasClip clip(canvas, graphic->Left(), graphic->Top(), graphic->Width(),
+                          graphic->Height());
+    CallHandler([&] { graphic->Paint(canvas); });
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner) {}
-
-void TGraphicControl::Invalidate() {
-  TWinControl* parent = Parent();
-  if (parent && parent->HandleAllocated()) {
-    parent->Handle()->update(Left(), Top(), Width(), Height());
-  }
-}
 
 }  // namespace kel

@@ -1,21 +1,23 @@
 // The component model of the toolkit: owned components, controls placed on a parent, windowed
-// controls backed by a Qt widget and windowless controls painted on their parent's surface.
+// controls backed by a window of the toolkit (a Qt widget, a Win32 window) and windowless
+// controls painted on their parent's surface.
 //
 // Ownership: a component is created with an owner (or none) and is destroyed with it; deleting a
 // component earlier removes it from its owner. A control's parent only decides where it is shown
-// and never owns it. A windowed control owns its Qt widget; the widget is made on the first call
-// of Handle() and lives until the control is destroyed.
+// and never owns it. A windowed control owns its window; the window is made on the first call of
+// Handle() and lives until the control is destroyed.
 //
-// Handlers are never called straight from a Qt frame: CallHandler runs them and hands any
-// exception to the application's error display, so no exception unwinds through Qt.
+// Handlers are never called straight from a toolkit frame: CallHandler runs them and hands any
+// exception to the application's error display, so no exception unwinds through the
+// toolkit's frames.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
-class QPainter;
-class QWidget;
+#include "gui/canvas.h"
+#include "gui/native_window.h"
 
 namespace kel {
 
@@ -89,15 +91,15 @@ class TControl : public TComponent {
   TAlign align_ = TAlign::alNone;
 };
 
-// A control with a window of its own: a Qt widget, made on the first request.
+// A control with a window of its own, made on the first request.
 class TWinControl : public TControl {
  public:
   explicit TWinControl(TComponent* owner);
   ~TWinControl() override;
 
-  // The control's widget, made now if it does not exist yet (the parent's widget too). Never
+  // The control's window, made now if it does not exist yet (the parent's window too). Never
   // null; the control keeps ownership.
-  QWidget* Handle();
+  NativeWindow Handle();
   bool HandleAllocated() const;
 
   void SetParent(TWinControl* parent) override;
@@ -125,18 +127,21 @@ class TWinControl : public TControl {
   int ClientWidth() const;
   int ClientHeight() const;
 
-  // Paints the windowless controls inside this one, bottom to top. Called by the widget's
-  // paint event; exceptions from a control's painting go to the error display.
-  void PaintControls(QPainter& painter);
+  // Paints the windowless controls inside this one, bottom to top, each clipped to its bounds.
+  // Called by the backend's paint handling; exceptions from a control's painting go to the
+  // error display.
+  void PaintControls(TCanvas& canvas);
 
  protected:
-  // Makes the widget, a child of `parent` (null for a top-level window). The control owns it.
-  virtual QWidget* CreateHandle(QWidget* parent) = 0;
-  // Called once the widget exists and carries the bounds; for settings kept before.
+  // Makes the window, a child of `parent` (null for a top-level window). The control owns it.
+  virtual NativeWindow CreateHandle(NativeWindow parent) = 0;
+  // Called once the window exists and carries the bounds; for settings kept before.
   virtual void HandleCreated() {}
   void BoundsChanged() override;
-  // Re-applies the Tab sequence of the children to their widgets.
+  // Re-applies the Tab sequence of the children to their windows.
   void UpdateTabOrder();
+  // The children that take the focus, in Tab order (equal numbers in placing order).
+  std::vector<TWinControl*> TabSequence() const;
   // Re-lays alClient children after a size change.
   void AlignControls();
 
@@ -145,8 +150,9 @@ class TWinControl : public TControl {
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control) noexcept;
 
+  // The backend's record of the window (defined by each backend); owned.
   struct HandleHolder;
-  HandleHolder* handle_ = nullptr;  // owned
+  HandleHolder* handle_ = nullptr;
   std::vector<TControl*> controls_;
   int tab_order_ = -1;
   bool enabled_ = true;
@@ -157,8 +163,8 @@ class TGraphicControl : public TControl {
  public:
   explicit TGraphicControl(TComponent* owner);
   void Invalidate() override;
-  // Paints the control; `painter` is set up in the parent's client coordinates.
-  virtual void Paint(QPainter& painter) = 0;
+  // Paints the control; `canvas` is set up in the parent's client coordinates.
+  virtual void Paint(TCanvas& canvas) = 0;
 };
 
 }  // namespace kel

@@ -1,12 +1,13 @@
 // The top-level window: a fixed-size frame whose client area holds the controls.
 #pragma once
 
-#include <QFont>
-#include <QIcon>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "gui/component.h"
+#include "gui/font.h"
+#include "gui/icon.h"
 
 namespace kel {
 
@@ -22,10 +23,6 @@ struct TBorderIcons {
   bool biMinimize = true;
   bool biMaximize = true;
 };
-
-// The window's font: "ＭＳ Ｐゴシック" where it exists, otherwise the metric-compatible IPA P
-// Gothic, then Noto Sans CJK JP; `pixel_size` pixels high.
-QFont WindowFont(int pixel_size);
 
 class TForm : public TWinControl {
  public:
@@ -44,9 +41,12 @@ class TForm : public TWinControl {
   TBorderIcons BorderIcons;
   TPosition Position = TPosition::poDesigned;
 
-  void SetFont(const QFont& font);
-  QFont Font() const { return font_; }
-  void SetIcon(const QIcon& icon);
+  // Every control takes the window's font. The backend uses the named font where it exists
+  // and the nearest it has otherwise.
+  void SetFont(const TFont& font);
+  const TFont& Font() const { return font_; }
+  // The window's own icon (title bar, system menu).
+  void SetIcon(const TIcon& icon);
 
   // The control that gets the focus when the window is shown (null: the first in Tab order),
   // and afterwards the control that has the focus.
@@ -68,20 +68,23 @@ class TForm : public TWinControl {
   bool Visible() const;
 
  protected:
-  QWidget* CreateHandle(QWidget* parent) override;
+  NativeWindow CreateHandle(NativeWindow parent) override;
   void HandleCreated() override;
   void BoundsChanged() override;
 
  private:
-  friend class FormWidget;
-  // Called by the widget's close event; true when the window may close.
+  friend class FormWindow;
+  // Called by the window when it is asked to close; true when it may close.
   bool CloseRequested();
   void PlaceOnScreen();
   void ApplySize();
 
   std::string caption_;
-  QFont font_;
-  QIcon icon_;
+  TFont font_;
+  TIcon icon_;
+  // The backend's font and icon objects made from font_ and icon_ (defined by each backend).
+  struct Resources;
+  std::unique_ptr<Resources> resources_;
   TWinControl* active_control_ = nullptr;
   bool placed_ = false;
 };

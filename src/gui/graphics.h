@@ -9,9 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "gui/canvas.h"
 #include "platform/exceptions.h"
-
-class QPainter;
 
 namespace kel {
 
@@ -35,7 +34,7 @@ class TGraphic {
   virtual int Height() const = 0;
   // Draws the picture at natural size with its top-left corner at (x, y). May raise
   // EInvalidGraphic (or the kind's own error) when the data cannot be decoded.
-  virtual void Draw(QPainter& painter, int x, int y) = 0;
+  virtual void Draw(TCanvas& canvas, int x, int y) = 0;
 };
 
 using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;

@@ -11,8 +11,8 @@ void TImage::SetPicture(std::unique_ptr<TGraphic> picture) {
   Invalidate();
 }
 
-void TImage::Paint(QPainter& painter) {
-  if (picture_) picture_->Draw(painter, Left(), Top());
+void TImage::Paint(TCanvas& canvas) {
+  if (picture_) picture_->Draw(canvas, Left(), Top());
 }
 
 }  // namespace kel

@@ -19,7 +19,7 @@ class TImage : public TGraphicControl {
   // Takes the picture (null clears it) and repaints.
   void SetPicture(std::unique_ptr<TGraphic> picture);
 
-  void Paint(QPainter& painter) override;
+  void Paint(TCanvas& canvas) override;
 
  private:
   std::unique_ptr<TGraphic> picture_;

@@ -1,15 +1,17 @@
-// The JPEG picture kind, decoded with libjpeg.
+// The JPEG picture kind. The decoder is the backend's: libjpeg on Linux, the Windows Imaging
+// Component on Windows.
 #pragma once
 
-#include <QImage>
 #include <memory>
 #include <string>
 
+#include "gui/bitmap.h"
 #include "gui/graphics.h"
 
 namespace kel {
 
-// libjpeg refused the data: "JPEG エラー #n" with libjpeg's message number.
+// The decoder refused the data: "JPEG エラー #n" with the decoder's error number (libjpeg's
+// message number; the low 16 bits of the Windows Imaging Component's result).
 class EJPEG : public EInvalidGraphic {
  public:
   explicit EJPEG(int message_code);
@@ -27,24 +29,30 @@ class TJPEGImage : public TGraphic {
   void LoadFromBytes(std::string bytes) override;
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  void Draw(QPainter& painter, int x, int y) override;
+  void Draw(TCanvas& canvas, int x, int y) override;
 
-  // The decoded image (QImage::Format_RGB888), decoding now if needed. Raises EJPEG when the
-  // data cannot be decoded.
-  const QImage& Bitmap();
+  // The decoded picture, decoding now if needed. Raises EJPEG when the data cannot be decoded.
+  const TBitmap& Bitmap();
   // True once the data has been decoded.
-  bool Decoded() const { return !bitmap_.isNull(); }
+  bool Decoded() const { return !bitmap_.Empty(); }
 
  private:
   std::string bytes_;
-  QImage bitmap_;
+  TBitmap bitmap_;
   int width_ = 0, height_ = 0;
   bool failed_ = false;
 };
 
-// Decodes whole JPEG data at full scale into a Format_RGB888 image (grey pictures are expanded
-// to colour). Raises EJPEG when libjpeg refuses the data.
-QImage DecodeJpeg(const std::string& bytes);
+// The backend's decoder. The picture's size from the header of `bytes`; raises EJPEG when
+// there is no valid JPEG header.
+struct JpegSize {
+  int Width = 0;
+  int Height = 0;
+};
+JpegSize ReadJpegSize(const std::string& bytes);
+// Decodes whole JPEG data at full scale into 24-bit colour (grey pictures are expanded to
+// colour). Raises EJPEG when the decoder refuses the data.
+TBitmap DecodeJpeg(const std::string& bytes);
 
 // TJPEGImage is registered for "jpeg" and "jpg" as "JPEG イメージファイル" at program start,
 // together with the registry itself (graphics.cpp).

@@ -23,14 +23,15 @@ class TButton : public TWinControl {
   void Click();
 
  protected:
-  QWidget* CreateHandle(QWidget* parent) override;
+  NativeWindow CreateHandle(NativeWindow parent) override;
 
  private:
   std::string caption_;
 };
 
 // A single-line edit field with the default border, editable; it holds up to 32767 characters
-// (QLineEdit's limit), far beyond any path.
+// on both backends (QLineEdit's limit; the limit the Win32 field is given), far beyond any
+// path.
 class TEdit : public TWinControl {
  public:
   explicit TEdit(TComponent* owner);
@@ -45,7 +46,7 @@ class TEdit : public TWinControl {
   static bool Holds(std::string_view text);
 
  protected:
-  QWidget* CreateHandle(QWidget* parent) override;
+  NativeWindow CreateHandle(NativeWindow parent) override;
   void HandleCreated() override;
 
  private:
@@ -65,7 +66,7 @@ class TPanel : public TWinControl {
   bool CanFocus() const override { return false; }
 
  protected:
-  QWidget* CreateHandle(QWidget* parent) override;
+  NativeWindow CreateHandle(NativeWindow parent) override;
 
  private:
   std::string caption_;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "gui/component.h"
+#include "gui/timer_ticker.h"
 
 namespace kel {
 
@@ -32,10 +33,9 @@ class TTimer : public TComponent {
   bool Armed() const;
 
  private:
-  class Ticker;
   void UpdateTimer();
 
-  std::unique_ptr<Ticker> ticker_;
+  std::unique_ptr<TimerTicker> ticker_;
   TNotifyEvent on_timer_;
   unsigned interval_ = 1000;
   bool enabled_ = true;

@@ -1,16 +1,10 @@
 #include "window/form_builder.h"
 
-#include <QByteArray>
-#include <QIcon>
-#include <QImage>
-#include <QPixmap>
-#include <QWidget>
 #include <cstdlib>
 
 #include "browse/folder_browser.h"
 #include "gui/graphics.h"
 #include "gui/image.h"
-#include "gui/qt_text.h"
 #include "gui/std_controls.h"
 #include "gui/timer.h"
 
@@ -35,13 +29,9 @@ void ApplyProperties(TForm& form, const TFormDescription& d, const THandlerTable
   form.BorderIcons = d.BorderIcons;
   form.Position = d.Position;
   form.SetBounds(d.Left, d.Top, d.ClientWidth, d.ClientHeight);
-  form.SetFont(DescribedFont(d.Font));
-  if (!d.Icon.empty()) form.SetIcon(IconFromPng(d.Icon));
-  switch (d.Color) {
-    case TColor::clBtnFace:
-      form.Handle()->setBackgroundRole(QPalette::Button);
-      break;
-  }
+  form.SetFont(TFont{std::string(d.Font.Name), d.Font.Height, d.Font.Charset});
+  if (!d.Icon.empty()) form.SetIcon(TIcon{std::string(d.Icon)});
+  // The only colour a description gives, clBtnFace, is every backend's window colour.
   form.OnCreate = Lookup(handlers.Notify, d.OnCreate);
   form.OnClose = Lookup(handlers.Close, d.OnClose);
 }
@@ -116,24 +106,6 @@ void AddComponent(TForm& form, const TComponentDescription& d, const THandlerTab
 }
 
 }  // namespace
-
-QIcon IconFromPng(std::string_view png) {
-  QImage image = QImage::fromData(
-      QByteArray::fromRawData(png.data(), static_cast<qsizetype>(png.size())), "PNG");
-  if (image.isNull()) throw EInvalidGraphic("アイコンを読み込めません");
-  return QIcon(QPixmap::fromImage(image));
-}
-
-QFont DescribedFont(const TFontDescription& font) {
-  const int pixels = std::abs(font.Height);
-  QFont result = WindowFont(pixels);
-  QStringList families = result.families();
-  const QString name = ToQString(font.Name);
-  families.removeAll(name);
-  families.prepend(name);
-  result.setFamilies(families);
-  return result;
-}
 
 void BuildForm(TForm& form, const TFormDescription& description, const THandlerTable& handlers) {
   ApplyProperties(form, description, handlers);

@@ -2,8 +2,6 @@
 // non-visual component, and the events bound to the window's handlers by name.
 #pragma once
 
-#include <QFont>
-#include <QIcon>
 #include <functional>
 #include <map>
 #include <string>
@@ -44,14 +42,6 @@ class TSearchFileComponent : public TComponent, public TSearchFile {
 // and passes on the picture reader's EStreamError/EInvalidGraphic and the folder browser's
 // owner check. What was made before a failure stays owned by `form`.
 void BuildForm(TForm& form, const TFormDescription& description, const THandlerTable& handlers);
-
-// The window's font as described: the named font first, then the fallbacks of WindowFont;
-// the height, whatever its sign, is the character height in pixels.
-QFont DescribedFont(const TFontDescription& font);
-
-// The icon in PNG bytes. Raises EInvalidGraphic("アイコンを読み込めません") when they are no
-// readable PNG. Needs a QGuiApplication.
-QIcon IconFromPng(std::string_view png);
 
 // The component named `name` that `owner` owns, or null.
 TComponent* FindComponent(const TComponent& owner, std::string_view name);

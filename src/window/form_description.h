@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gui/component.h"
+#include "gui/font.h"
 #include "gui/form.h"
 
 namespace kel {
@@ -43,7 +44,8 @@ enum class TColor { clBtnFace };
 
 struct TFontDescription {
   std::string_view Name = {};
-  int Height = -12;  // character height in pixels; the sign is not looked at
+  int Height = -12;  // negative: character height in pixels
+  int Charset = kShiftJisCharset;
 };
 
 struct TFormDescription {

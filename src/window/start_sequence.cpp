@@ -1,6 +1,5 @@
 #include "window/start_sequence.h"
 
-#include <QApplication>
 #include <clocale>
 
 #include "window/form_builder.h"
@@ -16,9 +15,7 @@ int RunKelvarin(int& argc, char** argv) noexcept {
   // The JPEG picture kind is registered by the picture registry itself (gui/graphics.cpp).
   return RunStartSequence([&] {
     Application.Initialize(argc, argv);
-    // Lets a desktop match the window to kelvarin.desktop (its icon on Wayland).
-    QGuiApplication::setDesktopFileName(QStringLiteral("kelvarin"));
-    Application.SetIcon(IconFromPng(Form1Description().Icon));
+    Application.SetIcon(TIcon{std::string(Form1Description().Icon)});
     Application.Title = "Kelvarin";
     Application.CreateForm(Form1);
     Application.Run();

@@ -1,4 +1,4 @@
-#include "gui/folder_dialog.h"
+#include "gui/qt/folder_dialog.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -11,8 +11,9 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "gui/folder_tree.h"
-#include "gui/qt_text.h"
+#include "gui/qt/folder_tree.h"
+#include "gui/qt/qt_text.h"
+#include "gui/qt/qt_window.h"
 
 namespace kel {
 namespace {
@@ -22,15 +23,6 @@ QString TextOf(LParam lparam) {
 }
 
 }  // namespace
-
-LResult SendMessage(BrowseWindowHandle window, unsigned msg, WParam wparam, LParam lparam) {
-  return window ? window->Perform(msg, wparam, lparam) : 0;
-}
-
-bool GetPathFromIDList(const ItemIdList* item, std::string& path) {
-  path = item ? item->path : std::string();
-  return !path.empty();
-}
 
 std::unique_ptr<ItemIdList> BrowseForFolder(const BrowseInfo& info) {
   // The dialog is a child of its owner; if the owner goes during the modal loop, so does the
@@ -50,7 +42,7 @@ std::unique_ptr<ItemIdList> BrowseForFolder(const BrowseInfo& info) {
 }
 
 FolderDialog::FolderDialog(const BrowseInfo& info)
-    : QDialog(info.owner),
+    : QDialog(Widget(info.owner)),
       callback_(info.callback),
       data_(info.data),
       flags_(info.flags),
@@ -66,7 +58,7 @@ FolderDialog::FolderDialog(const BrowseInfo& info)
   title_->setWordWrap(true);
   status_->setObjectName(QStringLiteral("status"));
   status_->setWordWrap(true);
-  status_->setVisible((flags_ & BIF_STATUSTEXT) != 0);
+  status_->setVisible((flags_ & kBifStatusText) != 0);
   tree_->setObjectName(QStringLiteral("folderTree"));
   tree_->setModel(model_);
   tree_->setHeaderHidden(true);
@@ -86,7 +78,7 @@ FolderDialog::FolderDialog(const BrowseInfo& info)
   layout->addLayout(buttons);
   resize(360, 420);
 
-  // The first selection is the computer item; the callback hears of it after BFFM_INITIALIZED.
+  // The first selection is the computer item; the callback hears of it after kBffmInitialized.
   tree_->setCurrentIndex(model_->ComputerIndex());
   tree_->expand(model_->ComputerIndex());
   ok_->setEnabled(AllowsOk(CurrentItem()));
@@ -107,13 +99,13 @@ FolderDialog* FolderDialog::Active() {
 
 LResult FolderDialog::Perform(unsigned msg, WParam wparam, LParam lparam) {
   switch (msg) {
-    case BFFM_SETSTATUSTEXTA:
+    case kBffmSetStatusTextA:
       status_->setText(TextOf(lparam));
       return 0;
-    case BFFM_ENABLEOK:
+    case kBffmEnableOk:
       ok_->setEnabled(lparam != 0);
       return 0;
-    case BFFM_SETSELECTIONA:
+    case kBffmSetSelectionA:
       if (wparam != 0) return lparam != 0 && SelectPath(reinterpret_cast<const char*>(lparam));
       if (lparam == 0) return 0;
       if (reinterpret_cast<const ItemIdList*>(lparam)->computer) {
@@ -152,7 +144,7 @@ void FolderDialog::showEvent(QShowEvent* event) {
 
 void FolderDialog::Initialize() {
   selection_notified_ = false;
-  Notify(BFFM_INITIALIZED, 0);
+  Notify(kBffmInitialized, 0);
   // The callback hears of the first selection too, unless its answer already moved it.
   if (!selection_notified_) SelectionChanged();
   initialized_ = true;
@@ -163,7 +155,7 @@ void FolderDialog::SelectionChanged() {
   const ItemIdList item = CurrentItem();
   // Each selection starts from what the flags allow; the callback may then change it.
   ok_->setEnabled(AllowsOk(item));
-  Notify(BFFM_SELCHANGED, reinterpret_cast<LParam>(&item));
+  Notify(kBffmSelChanged, reinterpret_cast<LParam>(&item));
 }
 
 void FolderDialog::Notify(unsigned msg, LParam lparam) {
@@ -179,9 +171,9 @@ void FolderDialog::Notify(unsigned msg, LParam lparam) {
 
 bool FolderDialog::AllowsOk(const ItemIdList& item) const {
   bool allowed = true;
-  if (flags_ & BIF_RETURNONLYFSDIRS) allowed = allowed && !item.path.empty();
-  if (flags_ & BIF_BROWSEFORCOMPUTER) allowed = allowed && item.computer;
-  if (flags_ & BIF_BROWSEFORPRINTER) allowed = false;  // the tree holds no printers
+  if (flags_ & kBifReturnOnlyFsDirs) allowed = allowed && !item.path.empty();
+  if (flags_ & kBifBrowseForComputer) allowed = allowed && item.computer;
+  if (flags_ & kBifBrowseForPrinter) allowed = false;  // the tree holds no printers
   return allowed;
 }
 

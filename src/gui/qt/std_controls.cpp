@@ -4,7 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "gui/qt_text.h"
+#include "gui/qt/qt_text.h"
+#include "gui/qt/qt_window.h"
 
 namespace kel {
 
@@ -12,7 +13,7 @@ TButton::TButton(TComponent* owner) : TWinControl(owner) {}
 
 void TButton::SetCaption(const std::string& caption) {
   caption_ = caption;
-  if (HandleAllocated()) static_cast<QPushButton*>(Handle())->setText(ToQString(caption_));
+  if (HandleAllocated()) static_cast<QPushButton*>(Widget(Handle()))->setText(ToQString(caption_));
 }
 
 void TButton::Click() {
@@ -21,13 +22,14 @@ void TButton::Click() {
   });
 }
 
-QWidget* TButton::CreateHandle(QWidget* parent) {
+NativeWindow TButton::CreateHandle(NativeWindow parent_window) {
+  QWidget* parent = Widget(parent_window);
   auto* button = new QPushButton(ToQString(caption_), parent);
   button->setAutoDefault(false);
   button->setDefault(false);
   button->setFocusPolicy(Qt::StrongFocus);
   QObject::connect(button, &QPushButton::clicked, button, [this] { Click(); });
-  return button;
+  return Native(button);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -36,23 +38,24 @@ TEdit::TEdit(TComponent* owner) : TWinControl(owner) {}
 
 std::string TEdit::Text() const {
   if (!HandleAllocated()) return text_;
-  return FromQString(static_cast<QLineEdit*>(const_cast<TEdit*>(this)->Handle())->text());
+  return FromQString(static_cast<QLineEdit*>(Widget(const_cast<TEdit*>(this)->Handle()))->text());
 }
 
 void TEdit::SetText(const std::string& text) {
   text_ = text;
-  if (HandleAllocated()) static_cast<QLineEdit*>(Handle())->setText(ToQString(text_));
+  if (HandleAllocated()) static_cast<QLineEdit*>(Widget(Handle()))->setText(ToQString(text_));
 }
 
 bool TEdit::Holds(std::string_view text) { return FromQString(ToQString(text)) == text; }
 
-QWidget* TEdit::CreateHandle(QWidget* parent) {
+NativeWindow TEdit::CreateHandle(NativeWindow parent_window) {
+  QWidget* parent = Widget(parent_window);
   auto* edit = new QLineEdit(parent);
   edit->setFocusPolicy(Qt::StrongFocus);
-  return edit;
+  return Native(edit);
 }
 
-void TEdit::HandleCreated() { static_cast<QLineEdit*>(Handle())->setText(ToQString(text_)); }
+void TEdit::HandleCreated() { static_cast<QLineEdit*>(Widget(Handle()))->setText(ToQString(text_)); }
 
 // ---------------------------------------------------------------------------------------------
 
@@ -60,10 +63,11 @@ TPanel::TPanel(TComponent* owner) : TWinControl(owner) {}
 
 void TPanel::SetCaption(const std::string& caption) {
   caption_ = caption;
-  if (HandleAllocated()) static_cast<QLabel*>(Handle())->setText(ToQString(caption_));
+  if (HandleAllocated()) static_cast<QLabel*>(Widget(Handle()))->setText(ToQString(caption_));
 }
 
-QWidget* TPanel::CreateHandle(QWidget* parent) {
+NativeWindow TPanel::CreateHandle(NativeWindow parent_window) {
+  QWidget* parent = Widget(parent_window);
   auto* label = new QLabel(ToQString(caption_), parent);
   label->setTextFormat(Qt::PlainText);
   label->setWordWrap(false);
@@ -73,7 +77,7 @@ QWidget* TPanel::CreateHandle(QWidget* parent) {
   label->setAutoFillBackground(true);
   label->setBackgroundRole(QPalette::Button);
   label->setFocusPolicy(Qt::NoFocus);
-  return label;
+  return Native(label);
 }
 
 }  // namespace kel

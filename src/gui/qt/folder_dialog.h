@@ -34,7 +34,7 @@ class FolderDialog : public QDialog, public BrowseWindow {
 
   // The folder dialog that is the active modal window, or null.
   static FolderDialog* Active();
-  // True once BFFM_INITIALIZED has been delivered and answered.
+  // True once kBffmInitialized has been delivered and answered.
   bool Initialized() const { return initialized_; }
 
   // Selects and reveals the folder `path` (absolute, native syntax; "." and ".." are folded, a

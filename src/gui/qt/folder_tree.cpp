@@ -1,10 +1,10 @@
-#include "gui/folder_tree.h"
+#include "gui/qt/folder_tree.h"
 
 #include <QFileIconProvider>
 #include <algorithm>
 #include <vector>
 
-#include "gui/qt_text.h"
+#include "gui/qt/qt_text.h"
 #include "platform/code_page.h"
 #include "platform/directory_lookup.h"
 #include "platform/exceptions.h"

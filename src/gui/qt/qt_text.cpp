@@ -1,4 +1,4 @@
-#include "gui/qt_text.h"
+#include "gui/qt/qt_text.h"
 
 #include <optional>
 

@@ -7,26 +7,52 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 
 #include "gui/application.h"
-#include "gui/qt_text.h"
+#include "gui/graphics.h"
+#include "gui/qt/qt_canvas.h"
+#include "gui/qt/qt_text.h"
+#include "gui/qt/qt_window.h"
 
 namespace kel {
 
-QFont WindowFont(int pixel_size) {
-  QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                    QStringLiteral("Noto Sans CJK JP")});
-  font.setPixelSize(pixel_size);
-  font.setStyleHint(QFont::SansSerif);
-  return font;
+namespace {
+
+// The named font where it exists, otherwise the metric-compatible IPA P Gothic, then Noto Sans
+// CJK JP; the height, whatever its sign, is the character height in pixels.
+QFont QtFont(const TFont& font) {
+  QFont result;
+  QStringList families{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                       QStringLiteral("Noto Sans CJK JP")};
+  const QString name = ToQString(font.Name);
+  families.removeAll(name);
+  families.prepend(name);
+  result.setFamilies(families);
+  result.setPixelSize(std::max(1, std::abs(font.Height)));
+  result.setStyleHint(QFont::SansSerif);
+  return result;
 }
+
+QIcon QtIcon(const TIcon& icon) {
+  QImage image = QImage::fromData(
+      QByteArray::fromRawData(icon.Png.data(), static_cast<qsizetype>(icon.Png.size())), "PNG");
+  if (image.isNull()) throw EInvalidGraphic("アイコンを読み込めません");
+  return QIcon(QPixmap::fromImage(image));
+}
+
+}  // namespace
+
+struct TForm::Resources {
+  QFont font;
+  QIcon icon;
+};
 
 // The form's window: paints the windowless controls on its surface and asks the form before
 // it closes.
-class FormWidget : public QWidget {
+class FormWindow : public QWidget {
  public:
-  explicit FormWidget(TForm* form) : QWidget(nullptr, Qt::Window), form_(form) {
+  explicit FormWindow(TForm* form) : QWidget(nullptr, Qt::Window), form_(form) {
     setAutoFillBackground(true);  // the button-face colour under the picture
     setBackgroundRole(QPalette::Button);
   }
@@ -36,7 +62,8 @@ class FormWidget : public QWidget {
   void paintEvent(QPaintEvent*) override {
     if (!form_) return;
     QPainter painter(this);
-    form_->PaintControls(painter);
+    QtCanvas canvas(painter);
+    form_->PaintControls(canvas);
   }
   void closeEvent(QCloseEvent* event) override {
     if (form_ && !form_->CloseRequested()) {
@@ -50,40 +77,45 @@ class FormWidget : public QWidget {
   TForm* form_;
 };
 
-TForm::TForm(TComponent* owner) : TWinControl(owner), font_(WindowFont(12)) {}
+TForm::TForm(TComponent* owner)
+    : TWinControl(owner), resources_(std::make_unique<Resources>(QtFont(font_), QIcon())) {}
 
 TForm::~TForm() {
   // The controls go while the form is whole; then the window forgets it.
   DestroyComponents();
   if (HandleAllocated()) {
-    static_cast<FormWidget*>(Handle())->Detach();
-    Handle()->hide();
+    static_cast<FormWindow*>(Widget(Handle()))->Detach();
+    Widget(Handle())->hide();
   }
 }
 
 void TForm::SetCaption(const std::string& caption) {
   caption_ = caption;
-  if (HandleAllocated()) Handle()->setWindowTitle(ToQString(caption_));
+  if (HandleAllocated()) Widget(Handle())->setWindowTitle(ToQString(caption_));
 }
 
 void TForm::SetClientSize(int width, int height) { SetBounds(Left(), Top(), width, height); }
 
-void TForm::SetFont(const QFont& font) {
+void TForm::SetFont(const TFont& font) {
   font_ = font;
-  if (HandleAllocated()) Handle()->setFont(font_);
+  resources_->font = QtFont(font_);
+  if (HandleAllocated()) Widget(Handle())->setFont(resources_->font);
 }
 
-void TForm::SetIcon(const QIcon& icon) {
+void TForm::SetIcon(const TIcon& icon) {
+  resources_->icon = QtIcon(icon);
   icon_ = icon;
-  if (HandleAllocated()) Handle()->setWindowIcon(icon_);
+  if (HandleAllocated()) Widget(Handle())->setWindowIcon(resources_->icon);
 }
 
 TWinControl* TForm::ActiveControl() const {
   if (!HandleAllocated()) return active_control_;
-  QWidget* focus = const_cast<TForm*>(this)->Handle()->focusWidget();
+  QWidget* focus = Widget(const_cast<TForm*>(this)->Handle())->focusWidget();
   for (int i = 0; i < ControlCount(); ++i) {
     auto* control = dynamic_cast<TWinControl*>(Controls(i));
-    if (control && control->HandleAllocated() && control->Handle() == focus) return control;
+    if (control && control->HandleAllocated() && Widget(control->Handle()) == focus) {
+      return control;
+    }
   }
   return active_control_;
 }
@@ -99,10 +131,10 @@ void TForm::DoCreate() {
   });
 }
 
-QWidget* TForm::CreateHandle(QWidget*) { return new FormWidget(this); }
+NativeWindow TForm::CreateHandle(NativeWindow) { return Native(new FormWindow(this)); }
 
 void TForm::HandleCreated() {
-  QWidget* w = Handle();
+  QWidget* w = Widget(Handle());
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (BorderIcons.biMinimize) flags |= Qt::WindowMinimizeButtonHint;
@@ -111,8 +143,8 @@ void TForm::HandleCreated() {
   }
   w->setWindowFlags(flags);
   w->setWindowTitle(ToQString(caption_));
-  w->setFont(font_);
-  if (!icon_.isNull()) w->setWindowIcon(icon_);
+  w->setFont(resources_->font);
+  if (!resources_->icon.isNull()) w->setWindowIcon(resources_->icon);
   ApplySize();
 }
 
@@ -122,7 +154,7 @@ void TForm::BoundsChanged() {
 }
 
 void TForm::ApplySize() {
-  QWidget* w = Handle();
+  QWidget* w = Widget(Handle());
   if (BorderStyle == TFormBorderStyle::bsSingle) {
     w->setFixedSize(Width(), Height());
   } else {
@@ -133,7 +165,7 @@ void TForm::ApplySize() {
 }
 
 void TForm::Show() {
-  QWidget* w = Handle();
+  QWidget* w = Widget(Handle());
   if (!placed_) {
     HandleCreated();  // settings made after the window was created
     PlaceOnScreen();
@@ -153,7 +185,7 @@ void TForm::Show() {
 }
 
 void TForm::PlaceOnScreen() {
-  QWidget* w = Handle();
+  QWidget* w = Widget(Handle());
   if (Position != TPosition::poScreenCenter) {
     w->move(Left(), Top());
     return;
@@ -167,11 +199,11 @@ void TForm::PlaceOnScreen() {
 }
 
 void TForm::Close() {
-  if (HandleAllocated()) Handle()->close();
+  if (HandleAllocated()) Widget(Handle())->close();
 }
 
 bool TForm::Visible() const {
-  return HandleAllocated() && const_cast<TForm*>(this)->Handle()->isVisible();
+  return HandleAllocated() && Widget(const_cast<TForm*>(this)->Handle())->isVisible();
 }
 
 bool TForm::CloseRequested() {
@@ -185,7 +217,7 @@ bool TForm::CloseRequested() {
   }
   if (failed || action == TCloseAction::caNone) return false;
   if (action == TCloseAction::caMinimize) {
-    Handle()->showMinimized();
+    Widget(Handle())->showMinimized();
     return false;
   }
   if (Application.MainForm() == this) Application.Terminate();
