@@ -64,6 +64,12 @@ add_custom_command(
 add_custom_target(kelvarin_windows_icon DEPENDS ${kelvarin_icon})
 
 function(kelvarin_windows_resources target rc)
+  # A second .rc would bring a second version block and manifest: the link fails on duplicates.
+  get_target_property(earlier ${target} KELVARIN_WINDOWS_RC)
+  if(earlier)
+    message(FATAL_ERROR "${target} has its Windows resources already (${earlier})")
+  endif()
+  set_target_properties(${target} PROPERTIES KELVARIN_WINDOWS_RC ${rc})
   get_filename_component(rc_dir ${rc} DIRECTORY)
   file(GLOB manifests ${rc_dir}/*.manifest)
   target_sources(${target} PRIVATE ${rc})
