@@ -33,7 +33,8 @@ struct MessageBoxRequest {
 // Shows `request` modally (every other window of the application is disabled meanwhile, the
 // previously active window and focus come back afterwards) and returns the button pressed.
 // Closing the box counts as its Cancel (or No, or OK) button. Needs the toolkit ready
-// (Application.Initialize) unless a hook is installed; without it the text goes to stderr. Never throws from the box itself; std::bad_alloc may pass.
+// (Application.Initialize) unless a hook is installed; without it the text goes to stderr. Never
+// throws from the box itself; std::bad_alloc may pass.
 int ShowMessageBox(const MessageBoxRequest& request);
 
 // The backend's box, which ShowMessageBox shows when no hook is installed.

@@ -32,9 +32,9 @@ class ToolkitSession {
 
 // What the toolkit shows for a control, read from its window (not from the control object).
 struct Shown {
-  int left = 0, top = 0;        // in the parent's client area; for a form, on the screen
-  int width = 0, height = 0;    // client size for a form, outer size for a control
-  std::string text;             // caption or field text, in the system code page
+  int left = 0, top = 0;      // in the parent's client area; for a form, on the screen
+  int width = 0, height = 0;  // client size for a form, outer size for a control
+  std::string text;           // caption or field text, in the system code page
   bool visible = false;
   bool enabled = false;
 };
@@ -46,9 +46,9 @@ struct Frame {
   bool maximise_box = false;
   bool minimise_box = false;
   bool system_menu = false;
-  bool has_icon = false;       // the window shows an icon of its own or the application's
-  std::string font_face;       // the face the controls' font resolved to (UTF-8)
-  int font_pixel_height = 0;   // its character height in pixels
+  bool has_icon = false;      // the window shows an icon of its own or the application's
+  std::string font_face;      // the face the controls' font resolved to (UTF-8)
+  int font_pixel_height = 0;  // its character height in pixels
 };
 Frame FrameOf(TForm& form);
 
@@ -111,7 +111,6 @@ class FolderDialogDriver {
 // Once a folder dialog is open and initialised, runs `action` on it from inside its modal
 // loop; a dialog still open after the action is cancelled. Arm it, then do what opens the
 // dialog. Fails the test when no dialog opens within `timeout_ms`.
-void WhenFolderDialogOpens(std::function<void(FolderDialogDriver&)> action,
-                           int timeout_ms = 15000);
+void WhenFolderDialogOpens(std::function<void(FolderDialogDriver&)> action, int timeout_ms = 15000);
 
 }  // namespace kel::test

@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "window/embedded_assets.h"
-#include "window/form_builder.h"
-#include "job/job_state.h"
-#include "window/window_fixture.h"
 #include "browse/folder_browser.h"
 #include "gui/box_capture.h"
-#include "gui/memory_canvas.h"
 #include "gui/image.h"
 #include "gui/jpeg_image.h"
+#include "gui/memory_canvas.h"
 #include "gui/std_controls.h"
 #include "gui/timer.h"
+#include "job/job_state.h"
 #include "search/search_file.h"
 #include "support/temp_dir.h"
+#include "window/embedded_assets.h"
+#include "window/form_builder.h"
+#include "window/window_fixture.h"
 
 namespace kel {
 namespace {

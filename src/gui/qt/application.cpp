@@ -1,4 +1,6 @@
 // The application object on Qt: the QApplication, Run's event loop and the program's file name.
+#include "gui/application.h"
+
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,7 +14,6 @@
 #include <memory>
 #include <string_view>
 
-#include "gui/application.h"
 #include "gui/form.h"
 #include "gui/qt/qt_window.h"
 

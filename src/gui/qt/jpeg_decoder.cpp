@@ -1,9 +1,9 @@
 // The JPEG decoder of Linux: libjpeg(-turbo).
-#include "gui/jpeg_image.h"
-
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+
+#include "gui/jpeg_image.h"
 
 // clang-format off: jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>

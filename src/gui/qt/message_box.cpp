@@ -1,6 +1,5 @@
 #include "gui/message_box.h"
 
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>

@@ -55,7 +55,9 @@ NativeWindow TEdit::CreateHandle(NativeWindow parent_window) {
   return Native(edit);
 }
 
-void TEdit::HandleCreated() { static_cast<QLineEdit*>(Widget(Handle()))->setText(ToQString(text_)); }
+void TEdit::HandleCreated() {
+  static_cast<QLineEdit*>(Widget(Handle()))->setText(ToQString(text_));
+}
 
 // ---------------------------------------------------------------------------------------------
 

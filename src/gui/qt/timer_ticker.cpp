@@ -1,10 +1,11 @@
 // The timer's ticks from a Qt timer on a hidden object.
+#include "gui/timer_ticker.h"
+
 #include <QObject>
 #include <QTimerEvent>
 #include <limits>
 
 #include "gui/component.h"
-#include "gui/timer_ticker.h"
 
 namespace kel {
 

@@ -50,7 +50,7 @@ TEST(ChosenFolderFieldText, ShiftJisNameEndingInTrailByte5CStillGetsItsSeparator
   EXPECT_EQ(ChosenFolderFieldText(with_separator, windows), with_separator);
 }
 
-class FolderButtonTest : public WindowTest {
+class FolderNameButtonTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
@@ -67,7 +67,7 @@ class FolderButtonTest : public WindowTest {
   TempDir dir;
 };
 
-TEST_F(FolderButtonTest, FolderWhoseNameTheFieldCannotHoldIsRefusedWithABoxAndTheFieldKept) {
+TEST_F(FolderNameButtonTest, FolderWhoseNameTheFieldCannotHoldIsRefusedWithABoxAndTheFieldKept) {
   // 0x83 alone is a Shift-JIS lead byte without its trail byte: no text in UTF-8 or Shift-JIS.
   const std::string unusable = dir / (std::string("\x83") + "data");
   MakeDir(unusable);

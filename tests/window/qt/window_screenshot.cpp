@@ -11,13 +11,13 @@
 #include <clocale>
 #include <cstdio>
 
+#include "gui/application.h"
+#include "gui/qt/qt_window.h"
+#include "gui/std_controls.h"
 #include "job/archive_step.h"
 #include "window/form_builder.h"
 #include "window/form_description.h"
 #include "window/main_form.h"
-#include "gui/application.h"
-#include "gui/qt/qt_window.h"
-#include "gui/std_controls.h"
 
 namespace kel {
 namespace {
