@@ -190,34 +190,20 @@ class ShellFolderDialog final : public BrowseWindow {
       if (cut == std::wstring::npos) break;
       reachable.resize(cut);
     }
-    ReadFoldersAlong(reachable);
     return SendMessageW(window_, BFFM_SETSELECTIONW, TRUE,
                         reinterpret_cast<LPARAM>(reachable.c_str()));
   }
 
+  // Whether the shell knows the folder `path`. The parse also readies the path for Wine's
+  // dialog, which looks a path up by comparing the shell's id lists of the folders along it with
+  // those in its tree, access times included: parsing reads the folders along the path, and on
+  // Linux (relatime) that moves the access time of one changed since it was last read, so the
+  // dialog's own first parse would disagree with its tree. After one parse the times stay.
   static bool ShellParses(const std::wstring& path) {
     PIDLIST_ABSOLUTE list = nullptr;
     if (FAILED(SHParseDisplayName(path.c_str(), nullptr, &list, 0, nullptr))) return false;
     CoTaskMemFree(list);
     return true;
-  }
-
-  // Wine's dialog finds a path by comparing the shell's id lists of the folders along it with
-  // those of its tree, access times included. Reading a folder moves its access time on Linux
-  // (relatime) when it changed since it was last read, and the dialog reads the folders along the
-  // path while it walks its tree, after it took their times: its own parse of the path would then
-  // disagree with its tree, and nothing would be selected. Read once beforehand, the times stay.
-  static void ReadFoldersAlong(const std::wstring& path) {
-    for (std::size_t end = path.find_first_of(L"\\/"); end != std::wstring::npos;
-         end = path.find_first_of(L"\\/", end + 1)) {
-      ReadFolder(path.substr(0, end + 1));
-    }
-    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') ReadFolder(path + L'\\');
-  }
-  static void ReadFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    const HANDLE lookup = FindFirstFileW(win32::LongPathForm(folder + L'*').c_str(), &found);
-    if (lookup != INVALID_HANDLE_VALUE) FindClose(lookup);
   }
 
   // An item of this dialog by its shell id list; one from elsewhere by its path, or as the

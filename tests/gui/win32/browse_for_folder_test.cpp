@@ -83,8 +83,10 @@ class ShellFolderDialogTest : public testing::Test {
     ASSERT_TRUE(CreateDirectoryW(japanese_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(accented_.c_str(), nullptr));
     // The new folders, and those along their paths that changed, are read once, as folders that
-    // have been around were: Wine's dialog would otherwise move their access times while it walks
-    // its tree and then miss them in it (see ReadFoldersAlong in gui/win32/browse_for_folder.cpp).
+    // have been around were. Wine's dialog looks a path up in its tree by the folders' access
+    // times too (see ShellParses in gui/win32/browse_for_folder.cpp), and it reads a new folder
+    // itself while it fills the tree, after it took its times: a later selection of that folder
+    // by path would miss it.
     for (const std::wstring& folder : {japanese_, accented_}) {
       for (std::size_t end = folder.find(L'\\'); end != std::wstring::npos;
            end = folder.find(L'\\', end + 1)) {
