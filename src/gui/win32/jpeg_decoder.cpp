@@ -21,7 +21,8 @@ using Microsoft::WRL::ComPtr;
 
 // EJPEG's number is the low 16 bits of the failing HRESULT: for WIC's own errors (facility
 // 0x898) that part names the error, e.g. 0x2F61 (12129) for WINCODEC_ERR_BADHEADER, 0x2F07
-// (12039) for WINCODEC_ERR_UNKNOWNIMAGEFORMAT.
+// (12039) for WINCODEC_ERR_UNKNOWNIMAGEFORMAT. Wine's decoder answers E_FAIL (0x4005, 16389) to
+// whatever it refuses.
 [[noreturn]] void Fail(HRESULT result) { throw EJPEG(static_cast<int>(HRESULT_CODE(result))); }
 
 void Check(HRESULT result) {
