@@ -138,38 +138,5 @@ TEST(JpegImage, DataThatIsNoJpegRaisesInsteadOfEndingTheProgram) {
   EXPECT_THROW(DecodeJpeg(std::string()), EJPEG);
 }
 
-// A header that reads but a scan that refers to a Huffman table nobody defined: libjpeg fails
-// when decoding starts, at the first paint.
-std::string WithUndefinedHuffmanTable(std::string jpeg) {
-  for (std::size_t i = 2; i + 6 < jpeg.size(); ++i) {
-    if (Byte(jpeg, i) == 0xFF && Byte(jpeg, i + 1) == 0xDA) {
-      jpeg[i + 6] = static_cast<char>(0x33);  // first component: DC and AC table 3
-      return jpeg;
-    }
-  }
-  ADD_FAILURE() << "no scan";
-  return jpeg;
-}
-
-TEST(JpegImage, DecodingFailureAtFirstPaintIsRaisedOnceThenNothingIsDrawn) {
-  TJPEGImage image;
-  image.LoadFromBytes(WithUndefinedHuffmanTable(ReadAsset("background.jpg")));
-  EXPECT_EQ(image.Width(), 640);
-  test::MemoryCanvas canvas(640, 480);
-  EXPECT_THROW(image.Draw(canvas, 0, 0), EJPEG);
-  EXPECT_NO_THROW(image.Draw(canvas, 0, 0));  // an error box repaints; no second box
-  EXPECT_FALSE(image.Decoded());
-  EXPECT_THROW(image.Bitmap(), EJPEG);  // asked explicitly, it still says why
-}
-
-TEST(JpegImage, TruncatedDataStillGivesTheWholePicture) {
-  const std::string jpeg = ReadAsset("background.jpg");
-  TJPEGImage image;
-  image.LoadFromBytes(jpeg.substr(0, jpeg.size() / 2));
-  const TBitmap& bitmap = image.Bitmap();  // the decoder fills in what is missing
-  EXPECT_EQ(bitmap.Width, 640);
-  EXPECT_EQ(bitmap.Height, 480);
-}
-
 }  // namespace
 }  // namespace kel

@@ -1,4 +1,5 @@
-// libjpeg's decoding against Qt's own JPEG reader.
+// libjpeg's decoding: against Qt's own JPEG reader, and what it makes of damaged data (a
+// scan that fails only when decoded, data cut short).
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -13,6 +14,8 @@
 
 namespace kel {
 namespace {
+
+unsigned Byte(const std::string& s, std::size_t i) { return static_cast<unsigned char>(s.at(i)); }
 
 std::string ReadAsset(const std::string& name) {
   std::ifstream in(std::string(KEL_ASSETS_DIR) + "/" + name, std::ios::binary);
@@ -35,6 +38,39 @@ TEST(JpegImage, AgreesWithQtsOwnJpegReader) {
     }
   }
   EXPECT_LE(worst, 2);
+}
+
+// A header that reads but a scan that refers to a Huffman table nobody defined: libjpeg fails
+// when decoding starts, at the first paint.
+std::string WithUndefinedHuffmanTable(std::string jpeg) {
+  for (std::size_t i = 2; i + 6 < jpeg.size(); ++i) {
+    if (Byte(jpeg, i) == 0xFF && Byte(jpeg, i + 1) == 0xDA) {
+      jpeg[i + 6] = static_cast<char>(0x33);  // first component: DC and AC table 3
+      return jpeg;
+    }
+  }
+  ADD_FAILURE() << "no scan";
+  return jpeg;
+}
+
+TEST(JpegImage, DecodingFailureAtFirstPaintIsRaisedOnceThenNothingIsDrawn) {
+  TJPEGImage image;
+  image.LoadFromBytes(WithUndefinedHuffmanTable(ReadAsset("background.jpg")));
+  EXPECT_EQ(image.Width(), 640);
+  test::MemoryCanvas canvas(640, 480);
+  EXPECT_THROW(image.Draw(canvas, 0, 0), EJPEG);
+  EXPECT_NO_THROW(image.Draw(canvas, 0, 0));  // an error box repaints; no second box
+  EXPECT_FALSE(image.Decoded());
+  EXPECT_THROW(image.Bitmap(), EJPEG);  // asked explicitly, it still says why
+}
+
+TEST(JpegImage, TruncatedDataStillGivesTheWholePicture) {
+  const std::string jpeg = ReadAsset("background.jpg");
+  TJPEGImage image;
+  image.LoadFromBytes(jpeg.substr(0, jpeg.size() / 2));
+  const TBitmap& bitmap = image.Bitmap();  // the decoder fills in what is missing
+  EXPECT_EQ(bitmap.Width, 640);
+  EXPECT_EQ(bitmap.Height, 480);
 }
 
 }  // namespace

@@ -1,0 +1,10 @@
+// The folder browser's Windows tests need the toolkit ready (the window classes of the forms).
+#include <gtest/gtest.h>
+
+#include "window/window_driver.h"
+
+int main(int argc, char** argv) {
+  const kel::test::ToolkitSession toolkit(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
