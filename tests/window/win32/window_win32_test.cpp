@@ -10,6 +10,7 @@
 
 #include "gui/application.h"
 #include "gui/box_capture.h"
+#include "gui/message_box.h"
 #include "gui/std_controls.h"
 #include "gui/timer.h"
 #include "gui/win32/win32_text.h"
@@ -338,6 +339,82 @@ TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
   test::ExpectArchiveReadable(output / "0000_TXT.ZIP", {{"alpha.txt", alpha}});
   test::ExpectArchiveReadable(output / "0001____.ZIP", {{"beta", ""}});
   EXPECT_EQ(test::ReadFile(output / "files.txt"), "0000_TXT.ZIP\talpha\r\n0001____.ZIP\tbeta\r\n");
+}
+
+// The box MessageBoxW shows for the request: the thread's dialog window with that caption.
+HWND FindBox(const std::wstring& caption) {
+  struct Search {
+    const std::wstring* caption;
+    HWND found;
+  } search{&caption, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t window_class[16] = {};
+        GetClassNameW(hwnd, window_class, 16);
+        if (lstrcmpW(window_class, L"#32770") != 0 || win32::WindowText(hwnd) != *s->caption) {
+          return TRUE;
+        }
+        s->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A real box over the window: modal to every window of the program while it is up, its
+// buttons' results, and the focus back where it was afterwards.
+TEST_F(Win32WindowTest, MessageBoxIsModalToEveryWindowAndGivesTheFocusBack) {
+  ASSERT_TRUE(test::ShowAndActivate(*Form1));
+  TForm other(nullptr);
+  other.SetClientSize(200, 100);
+  other.Show();
+  ASSERT_TRUE(test::ShowAndActivate(*Form1));
+  test::Click(*Form1->Edit1);
+  ASSERT_EQ(test::FocusedControl(*Form1), Form1->Edit1);
+  HWND form = Hwnd(Form1->Handle());
+  HWND other_window = Hwnd(other.Handle());
+
+  struct BoxCase {
+    unsigned flags;
+    WORD answer;  // the button's command, 0 for the close box
+    int result;
+    bool owned;
+  };
+  for (const BoxCase& c : {BoxCase{kMbYesNo | kMbIconQuestion, IDYES, kIdYes, true},
+                           BoxCase{kMbOkCancel, 0, kIdCancel, true},
+                           BoxCase{kMbOk | kMbIconError | kMbTaskModal, IDOK, kIdOk, false}}) {
+    SCOPED_TRACE(c.flags);
+    MessageBoxRequest request;
+    request.Text = win32::FromWide(Wide("圧縮が完了しました．\n二行目"));
+    request.Caption = "Kelvarin";
+    request.Flags = c.flags;
+    request.Owner = c.owned ? Form1->Handle() : nullptr;
+    bool seen = false;
+    test::Later([&] {
+      HWND box = nullptr;
+      test::WaitUntil([&] { return (box = FindBox(L"Kelvarin")) != nullptr; }, 5000);
+      ASSERT_NE(box, nullptr) << "no box";
+      seen = true;
+      EXPECT_EQ(GetWindow(box, GW_OWNER), c.owned ? form : nullptr);
+      EXPECT_FALSE(IsWindowEnabled(form));
+      EXPECT_FALSE(IsWindowEnabled(other_window));
+      EXPECT_NE(GetDlgItem(box, IDOK) != nullptr || GetDlgItem(box, IDYES) != nullptr, false);
+      if (c.answer) {
+        PostMessageW(box, WM_COMMAND, c.answer,
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, c.answer)));
+      } else {
+        PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+      }
+    });
+    EXPECT_EQ(ShowToolkitMessageBox(request), c.result);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(IsWindowEnabled(form));
+    EXPECT_TRUE(IsWindowEnabled(other_window));
+    EXPECT_TRUE(test::WaitUntil([&] { return GetActiveWindow() == form; }, 2000));
+    EXPECT_EQ(test::FocusedControl(*Form1), Form1->Edit1);
+  }
 }
 
 // kelvarin.exe started as a shortcut starts it: the window comes up as the start-up show
