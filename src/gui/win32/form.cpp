@@ -107,15 +107,26 @@ struct TForm::Resources {
 // form before the window closes and passes button clicks on to the buttons.
 class FormWindow {
  public:
+  // The button face under the windowless controls, painted bottom to top.
+  static void Paint(TForm& form, HDC dc, const RECT& area) {
+    FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+    win32::GdiCanvas canvas(dc);
+    form.PaintControls(canvas);
+  }
+
   static LRESULT Message(TForm& form, HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
       case WM_ERASEBKGND:
         return 1;  // WM_PAINT fills the background itself, without flicker under the picture
       case WM_PAINT: {
         const PaintScope paint(hwnd);
-        FillRect(paint.Dc(), &paint.Area(), GetSysColorBrush(COLOR_BTNFACE));
-        win32::GdiCanvas canvas(paint.Dc());
-        form.PaintControls(canvas);
+        Paint(form, paint.Dc(), paint.Area());
+        return 0;
+      }
+      case WM_PRINTCLIENT: {
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        Paint(form, reinterpret_cast<HDC>(wparam), client);
         return 0;
       }
       case WM_CLOSE:

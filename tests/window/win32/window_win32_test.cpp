@@ -10,6 +10,7 @@
 
 #include "gui/application.h"
 #include "gui/box_capture.h"
+#include "gui/image.h"
 #include "gui/message_box.h"
 #include "gui/std_controls.h"
 #include "gui/timer.h"
@@ -335,6 +336,72 @@ TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
   test::ExpectArchiveReadable(output / "0000_TXT.ZIP", {{"alpha.txt", alpha}});
   test::ExpectArchiveReadable(output / "0001____.ZIP", {{"beta", ""}});
   EXPECT_EQ(test::ReadFile(output / "files.txt"), "0000_TXT.ZIP\talpha\r\n0001____.ZIP\tbeta\r\n");
+}
+
+// A picture of known pixels: red grows to the right, green downwards, blue is fixed; seven
+// pixels wide, so that each row of the bitmap carries padding.
+class TPatternPicture : public TGraphic {
+ public:
+  TPatternPicture() : bitmap_(TBitmap::Make(7, 5)) {
+    for (int y = 0; y < bitmap_.Height; ++y) {
+      for (int x = 0; x < bitmap_.Width; ++x) {
+        std::uint8_t* pixel = bitmap_.Row(y) + 3 * x;
+        pixel[0] = 200;                                // blue
+        pixel[1] = static_cast<std::uint8_t>(50 * y);  // green
+        pixel[2] = static_cast<std::uint8_t>(30 * x);  // red
+      }
+    }
+  }
+  static COLORREF Expected(int x, int y) { return RGB(30 * x, 50 * y, 200); }
+  const char* ClassName() const noexcept override { return "TPatternPicture"; }
+  void LoadFromBytes(std::string) override {}
+  int Width() const override { return bitmap_.Width; }
+  int Height() const override { return bitmap_.Height; }
+  void Draw(TCanvas& canvas, int x, int y) override { canvas.Draw(x, y, bitmap_); }
+
+ private:
+  TBitmap bitmap_;
+};
+
+// The form's client area as it paints itself (WM_PRINTCLIENT) into a bitmap.
+std::vector<COLORREF> PaintForm(HWND form, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageW(form, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc, x, y));
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// The picture goes to the screen as the bitmap holds it: rows from the top, blue-green-red,
+// padded rows, clipped to the picture control, on the button face.
+TEST(Win32FormPainting, PictureRowsArePaintedTopDownInTheirColoursClippedToTheImage) {
+  TForm form(nullptr);
+  form.SetClientSize(40, 30);
+  auto* image = new TImage(&form);
+  image->SetParent(&form);
+  image->SetBounds(10, 20, 5, 4);  // smaller than the picture: its right and bottom are cut
+  image->SetPicture(std::make_unique<TPatternPicture>());
+  const std::vector<COLORREF> pixels = PaintForm(win32::Hwnd(form.Handle()), 40, 30);
+  auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y) * 40 + x]; };
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      EXPECT_EQ(at(10 + x, 20 + y), TPatternPicture::Expected(x, y)) << x << "," << y;
+    }
+  }
+  for (POINT outside : {POINT{15, 20}, POINT{16, 22}, POINT{10, 24}, POINT{9, 20}, POINT{10, 19},
+                        POINT{0, 0}, POINT{39, 29}}) {
+    EXPECT_EQ(at(outside.x, outside.y), face) << outside.x << "," << outside.y;
+  }
 }
 
 // The box MessageBoxW shows for the request: the thread's dialog window with that caption.
