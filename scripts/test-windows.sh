@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # Builds kelvarin-batch.exe and the tests for 64-bit Windows (mingw-w64, statically linked) into
-# build-win/ and runs every test under Wine as Japanese Windows: ANSI code page 932
-# (LANG=ja_JP.UTF-8), Tokyo time (one test also in Berlin, for daylight saving). The archives the
-# tests write are checked by the four outside readers on the Linux side afterwards, and
-# kelvarin-batch.exe must write the same bytes as the Linux build given as the first argument
-# (default: build/src/batch/kelvarin-batch, which scripts/test.sh builds first). The window
-# tests of kelvarin.exe run on a virtual X server (Xvfb). KELVARIN_WIN_BUILD names another build
-# folder than build-win/ (each folder has its Wine prefix inside).
+# build-win/ (or the folder KELVARIN_WINDOWS_BUILD names, with its own Wine prefix inside) and
+# runs every test under Wine as Japanese Windows: ANSI code page 932 (LANG=ja_JP.UTF-8), Tokyo
+# time (one test also in Berlin, for daylight saving). The archives the tests write are checked by
+# the four outside readers on the Linux side afterwards, and kelvarin-batch.exe must write the
+# same bytes as the Linux build given as the first argument (default:
+# build/src/batch/kelvarin-batch, which scripts/test.sh builds first). The window tests of
+# kelvarin.exe run on a virtual X server (Xvfb).
 # Installs what is missing: the cross compiler, zlib for mingw, Wine and its fonts, GoogleTest's
-# sources, the ja_JP.UTF-8 locale, IPA P Gothic and Xvfb.
+# sources, icoutils (the programs' icon, version and manifest are read back with it), the
+# ja_JP.UTF-8 locale, IPA P Gothic and Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 linux_batch=${1:-build/src/batch/kelvarin-batch}
-build=${KELVARIN_WIN_BUILD:-build-win}
+build=${KELVARIN_WINDOWS_BUILD:-build-win}
 
-packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine googletest locales
-          fonts-ipafont-gothic xvfb xauth)
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine googletest icoutils
+          locales fonts-ipafont-gothic xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,7 +4,9 @@
 //   kelvarin.png    120 x 120, the window and application icon
 // Usage: make_pictures OUTPUT_FOLDER
 //        make_pictures --icon SIZE FILE   the icon alone, drawn at SIZE x SIZE (the desktop's
-//                                         icon theme wants 48, 128 and 256)
+//                                         icon theme wants 48, 128 and 256; the Windows icon
+//                                         16, 32, 48 and 256, kept in assets/: see its
+//                                         README.md)
 // The controls sit on the right of the window (fields at x 328..601, buttons at x 528, the
 // status panel at y 264, the start button at 352,296), so the right side stays calm and the
 // design lives on the left.

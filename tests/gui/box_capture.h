@@ -13,7 +13,7 @@ class BoxCapture {
   BoxCapture()
       : hook_([this](const MessageBoxRequest& r) {
           boxes.push_back(r);
-          return IDOK;
+          return kIdOk;
         }) {}
 
   std::vector<MessageBoxRequest> boxes;

@@ -48,7 +48,7 @@ class TNullGraphic : public TGraphic {
   void LoadFromBytes(std::string bytes) override { size_ = static_cast<int>(bytes.size()); }
   int Width() const override { return size_; }
   int Height() const override { return 1; }
-  void Draw(QPainter&, int, int) override {}
+  void Draw(TCanvas&, int, int) override {}
 
  private:
   int size_ = 0;

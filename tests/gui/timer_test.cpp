@@ -3,10 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QTest>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 #include "gui/application.h"
 #include "gui/box_capture.h"
@@ -17,18 +16,29 @@ namespace {
 
 using std::chrono::milliseconds;
 
+// Milliseconds since the clock was made.
+class ElapsedClock {
+ public:
+  long long elapsed() const {
+    return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start_)
+        .count();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
 // Processes events until `done` or `limit` has passed; returns the time waited.
-qint64 PumpUntil(const std::function<bool()>& done, qint64 limit_ms) {
-  QElapsedTimer clock;
-  clock.start();
+long long PumpUntil(const std::function<bool()>& done, long long limit_ms) {
+  ElapsedClock clock;
   while (!done() && clock.elapsed() < limit_ms) {
     Application.ProcessMessages();
-    QTest::qSleep(1);
+    std::this_thread::sleep_for(milliseconds(1));
   }
   return clock.elapsed();
 }
 
-void Pump(qint64 ms) {
+void Pump(long long ms) {
   PumpUntil([] { return false; }, ms);
 }
 
@@ -75,8 +85,7 @@ TEST_F(TimerTest, WithoutHandlerOrWhenDisabledNothingIsArmed) {
 // Assigning the value the timer already has must not restart the period: the first tick still
 // comes one period after the first assignment.
 TEST_F(TimerTest, TheSameIntervalChangesNothing) {
-  QElapsedTimer clock;
-  clock.start();
+  ElapsedClock clock;
   timer.SetInterval(400);
   Pump(250);
   timer.SetInterval(400);
@@ -87,11 +96,10 @@ TEST_F(TimerTest, TheSameIntervalChangesNothing) {
 
 // A new positive value starts the period anew: no tick before a whole new period has passed.
 TEST_F(TimerTest, ANewIntervalRestartsThePeriod) {
-  QElapsedTimer clock;
-  clock.start();
+  ElapsedClock clock;
   timer.SetInterval(400);
   Pump(250);
-  const qint64 changed_at = clock.elapsed();
+  const long long changed_at = clock.elapsed();
   timer.SetInterval(450);
   EXPECT_EQ(ticks, 0);
   PumpUntil([&] { return ticks > 0; }, 3000);

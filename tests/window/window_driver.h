@@ -6,17 +6,29 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "gui/bitmap.h"
 #include "gui/component.h"
 #include "gui/form.h"
 
 namespace kel::test {
 
-// Readies the toolkit for the tests of one program run (Qt: the offscreen QApplication; Win32:
-// the window classes). Called once by the test program's main.
-void StartToolkit(int& argc, char** argv);
+// Readies the toolkit for the tests of one program run, for the object's lifetime (Qt: the
+// offscreen QApplication; Win32: the window classes). Made once by the test program's main.
+class ToolkitSession {
+ public:
+  ToolkitSession(int& argc, char** argv);
+  ~ToolkitSession();
+  ToolkitSession(const ToolkitSession&) = delete;
+  ToolkitSession& operator=(const ToolkitSession&) = delete;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // What the toolkit shows for a control, read from its window (not from the control object).
 struct Shown {
@@ -27,6 +39,33 @@ struct Shown {
   bool enabled = false;
 };
 Shown ShownBy(TWinControl& control);
+
+// The frame of a top-level window as the toolkit made it.
+struct Frame {
+  bool resizable = false;
+  bool maximise_box = false;
+  bool minimise_box = false;
+  bool system_menu = false;
+  bool has_icon = false;       // the window shows an icon of its own or the application's
+  std::string font_face;       // the face the controls' font resolved to (UTF-8)
+  int font_pixel_height = 0;   // its character height in pixels
+};
+Frame FrameOf(TForm& form);
+
+// The screen area a centred window is centred in, in screen coordinates.
+struct Area {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+Area CentringArea();
+
+// The form's client area as it is shown now (after a repaint).
+TBitmap Capture(TForm& form);
+
+// `utf8` as the program's own texts hold it (the system code page: UTF-8 on Linux, the ANSI
+// code page on Windows).
+std::string ProgramText(const std::string& utf8);
+// The native folder separator ("/" or "\").
+std::string Separator();
 
 // The controls of `form` that have windows, in the toolkit's stacking order from the bottom.
 std::vector<TWinControl*> StackingOrder(TForm& form);

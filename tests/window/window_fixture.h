@@ -1,19 +1,13 @@
 // The main window as the start sequence makes it (Application.CreateForm runs FormCreate),
-// destroyed again after each test, with the error boxes captured instead of shown; and a wait
-// that keeps the event loop turning.
+// destroyed again after each test, with the error boxes captured instead of shown.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTest>
-#include <chrono>
-#include <functional>
-
-#include "window/main_form.h"
 #include "gui/application.h"
 #include "gui/box_capture.h"
+#include "window/main_form.h"
+#include "window/window_driver.h"
 
 namespace kel::test {
 
@@ -27,24 +21,9 @@ class WindowTest : public testing::Test {
   void TearDown() override { Application.Shutdown(); }
 
   // Shows the window and waits until it is the active window.
-  void ShowWindow() {
-    Form1->Show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Form1->Handle()));
-  }
+  void ShowWindow() { ASSERT_TRUE(ShowAndActivate(*Form1)); }
 
   BoxCapture capture;
 };
-
-// Processes events until `done` holds or `timeout_ms` passed; returns whether it holds.
-inline bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 30000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeout_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QTest::qSleep(1);
-  }
-  return true;
-}
 
 }  // namespace kel::test

@@ -1,12 +1,6 @@
 // The main window as built from its description: frame, controls, Tab order and focus, the
 // components and their settings, the background and the icon, and what a broken description
 // does to the start.
-#include <QFontInfo>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -18,6 +12,7 @@
 #include "window/window_fixture.h"
 #include "browse/folder_browser.h"
 #include "gui/box_capture.h"
+#include "gui/memory_canvas.h"
 #include "gui/image.h"
 #include "gui/jpeg_image.h"
 #include "gui/std_controls.h"
@@ -29,7 +24,11 @@ namespace kel {
 namespace {
 
 using test::BoxCapture;
+using test::Key;
+using test::ProgramText;
 using test::ReadFile;
+using test::Shown;
+using test::ShownBy;
 using test::WindowTest;
 
 std::string Asset(const std::string& name) { return ReadFile(KEL_ASSETS_DIR "/" + name); }
@@ -42,77 +41,67 @@ std::vector<std::string> ComponentNames(const TComponent& owner) {
 
 struct ControlRow {
   TWinControl* control;
-  QRect bounds;
-  std::string text;
+  int left, top, width, height;
+  std::string text;  // UTF-8
   int tab_order;
 };
 
 TEST_F(WindowTest, FrameIsFixedAt640By480WithoutMaximiseBoxCentredWithCaptionFontAndIcon) {
   ShowWindow();
-  QWidget* w = Form1->Handle();
-  EXPECT_EQ(w->size(), QSize(640, 480));
-  EXPECT_EQ(w->minimumSize(), QSize(640, 480));
-  EXPECT_EQ(w->maximumSize(), QSize(640, 480));
-  EXPECT_EQ(w->windowTitle(), QString("Kelvarin"));
-  EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_TRUE(w->windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_TRUE(w->windowFlags() & Qt::WindowSystemMenuHint);
+  const Shown window = ShownBy(*Form1);
+  EXPECT_EQ(window.width, 640);
+  EXPECT_EQ(window.height, 480);
+  EXPECT_EQ(window.text, "Kelvarin");
+  const test::Frame frame = test::FrameOf(*Form1);
+  EXPECT_FALSE(frame.resizable);
+  EXPECT_FALSE(frame.maximise_box);
+  EXPECT_TRUE(frame.minimise_box);
+  EXPECT_TRUE(frame.system_menu);
+  EXPECT_TRUE(frame.has_icon);
   // Centred on the primary screen; the designed position 213, 141 is not used.
-  QRect screen = QGuiApplication::primaryScreen()->geometry();
-  EXPECT_EQ(w->pos(), QPoint(std::max(0, (screen.width() - 640) / 2),
-                             std::max(0, (screen.height() - 480) / 2)));
-  EXPECT_EQ(w->backgroundRole(), QPalette::Button);
+  const test::Area area = test::CentringArea();
+  EXPECT_NEAR(window.left, area.left + std::max(0, (area.width - 640) / 2), 16);
+  EXPECT_NEAR(window.top, area.top + std::max(0, (area.height - 480) / 2), 40);
   EXPECT_EQ(Form1->Name, "Form1");
 
-  EXPECT_EQ(Form1->Font().families().value(0), QString("ＭＳ Ｐゴシック"));
-  QFontInfo font(Form1->Button1->Handle()->font());  // controls take the window's font
-  EXPECT_EQ(font.pixelSize(), 12);
+  EXPECT_EQ(Form1->Font().Name, ProgramText("ＭＳ Ｐゴシック"));
+  EXPECT_EQ(Form1->Font().Height, -12);
+  EXPECT_EQ(frame.font_pixel_height, 12);
   // Without the Windows font the metric-compatible IPA font stands in.
-  EXPECT_TRUE(font.family() == "ＭＳ Ｐゴシック" || font.family() == "IPAPGothic" ||
-              font.family() == "Noto Sans CJK JP")
-      << font.family().toStdString();
-
+  EXPECT_TRUE(frame.font_face == "ＭＳ Ｐゴシック" || frame.font_face == "IPAPGothic" ||
+              frame.font_face == "IPAPゴシック" || frame.font_face == "Noto Sans CJK JP")
+      << frame.font_face;
   EXPECT_TRUE(embedded::IconPng() == Asset("kelvarin.png"));
-  EXPECT_EQ(w->windowIcon().pixmap(QSize(120, 120)).size(), QSize(120, 120));
 }
 
 TEST_F(WindowTest, EveryControlSitsWhereTheDescriptionPutsItWithItsTextAndTabNumber) {
   ShowWindow();
   const std::vector<ControlRow> rows = {
-      {Form1->Button1, QRect(352, 296, 75, 25), "圧縮実行", 4},
-      {Form1->Edit1, QRect(328, 32, 273, 20), "", 1},
-      {Form1->Button2, QRect(528, 56, 75, 25), "対象選択", 0},
-      {Form1->Edit2, QRect(328, 88, 273, 20), "", 3},
-      {Form1->Button3, QRect(528, 120, 75, 25), "出力先選択", 2},
-      {Form1->Panel1, QRect(328, 264, 273, 25), "", 5},
+      {Form1->Button1, 352, 296, 75, 25, "圧縮実行", 4},
+      {Form1->Edit1, 328, 32, 273, 20, "", 1},
+      {Form1->Button2, 528, 56, 75, 25, "対象選択", 0},
+      {Form1->Edit2, 328, 88, 273, 20, "", 3},
+      {Form1->Button3, 528, 120, 75, 25, "出力先選択", 2},
+      {Form1->Panel1, 328, 264, 273, 25, "", 5},
   };
   for (const ControlRow& row : rows) {
     SCOPED_TRACE(row.control->Name);
-    QWidget* widget = row.control->Handle();
-    EXPECT_EQ(widget->geometry(), row.bounds);
-    EXPECT_TRUE(widget->isVisible());
-    EXPECT_TRUE(widget->isEnabled());
+    const Shown shown = ShownBy(*row.control);
+    EXPECT_EQ(shown.left, row.left);
+    EXPECT_EQ(shown.top, row.top);
+    EXPECT_EQ(shown.width, row.width);
+    EXPECT_EQ(shown.height, row.height);
+    EXPECT_TRUE(shown.visible);
+    EXPECT_TRUE(shown.enabled);
+    EXPECT_EQ(shown.text, ProgramText(row.text));
     EXPECT_EQ(row.control->TabOrder(), row.tab_order);
-    QString shown;
-    if (auto* button = qobject_cast<QPushButton*>(widget)) {
-      shown = button->text();
-      EXPECT_FALSE(button->isDefault());
-      EXPECT_FALSE(button->autoDefault());
-    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-      shown = edit->text();
-      EXPECT_FALSE(edit->isReadOnly());
-    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-      shown = label->text();
-    } else {
-      ADD_FAILURE() << "unexpected widget";
-    }
-    EXPECT_EQ(shown, QString::fromStdString(row.text));
   }
   // The picture fills the client area below every control.
   EXPECT_EQ(Form1->Image1->Align(), TAlign::alClient);
-  EXPECT_EQ(QRect(Form1->Image1->Left(), Form1->Image1->Top(), Form1->Image1->Width(),
-                  Form1->Image1->Height()),
-            QRect(0, 0, 640, 480));
+  EXPECT_EQ(Form1->Image1->Left(), 0);
+  EXPECT_EQ(Form1->Image1->Top(), 0);
+  EXPECT_EQ(Form1->Image1->Width(), 640);
+  EXPECT_EQ(Form1->Image1->Height(), 480);
 }
 
 TEST_F(WindowTest, ControlsAreStackedAndComponentsOwnedInCreationOrder) {
@@ -121,14 +110,9 @@ TEST_F(WindowTest, ControlsAreStackedAndComponentsOwnedInCreationOrder) {
                                           Form1->Panel1};
   ASSERT_EQ(Form1->ControlCount(), 7);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(Form1->Controls(i), stacked[i]) << i;
-  // Qt stacks sibling widgets in the order of children(): the last one is on top.
-  std::vector<QWidget*> widgets;
-  for (QObject* child : Form1->Handle()->children()) {
-    if (auto* widget = qobject_cast<QWidget*>(child)) widgets.push_back(widget);
-  }
-  EXPECT_EQ(widgets, (std::vector<QWidget*>{Form1->Button1->Handle(), Form1->Edit1->Handle(),
-                                            Form1->Button2->Handle(), Form1->Edit2->Handle(),
-                                            Form1->Button3->Handle(), Form1->Panel1->Handle()}));
+  // The windows do not overlap, so their order among themselves shows nothing; the picture,
+  // windowless, is below all of them.
+  EXPECT_EQ(test::StackingOrder(*Form1).size(), 6u);
   EXPECT_EQ(ComponentNames(*Form1),
             (std::vector<std::string>{"Image1", "Button1", "Edit1", "Button2", "Edit2", "Button3",
                                       "Panel1", "SearchFile1", "FolderBrowser1", "Timer1",
@@ -141,15 +125,33 @@ TEST_F(WindowTest, ControlsAreStackedAndComponentsOwnedInCreationOrder) {
 
 TEST_F(WindowTest, FocusStartsOnButton2AndTabWalksTheNumberedOrderRound) {
   ShowWindow();
+  EXPECT_EQ(test::FocusedControl(*Form1), Form1->Button2);
   EXPECT_EQ(Form1->ActiveControl(), Form1->Button2);
-  EXPECT_TRUE(Form1->Button2->Focused());
   std::vector<TWinControl*> visited;
   for (int i = 0; i < 5; ++i) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    visited.push_back(Form1->ActiveControl());
+    test::Press(Key::Tab);
+    test::Wait(10);
+    visited.push_back(test::FocusedControl(*Form1));
   }
   EXPECT_EQ(visited, (std::vector<TWinControl*>{Form1->Edit1, Form1->Button3, Form1->Edit2,
                                                 Form1->Button1, Form1->Button2}));
+}
+
+TEST_F(WindowTest, EnterAndEscapeMeanNothingWindowWide) {
+  ShowWindow();
+  int clicks = 0;
+  for (TButton* button : {Form1->Button1, Form1->Button2, Form1->Button3}) {
+    button->OnClick = [&](TComponent*) { ++clicks; };
+  }
+  for (TWinControl* field : std::vector<TWinControl*>{Form1->Edit1, Form1->Edit2}) {
+    field->SetFocus();
+    test::Press(Key::Enter);
+    test::Press(Key::Escape);
+    test::Wait(20);
+  }
+  EXPECT_EQ(clicks, 0);
+  EXPECT_TRUE(ShownBy(*Form1).visible);
+  EXPECT_TRUE(capture.boxes.empty());
 }
 
 TEST_F(WindowTest, ComponentsCarryTheirSettingsAndTheTimerStandsStill) {
@@ -187,11 +189,13 @@ TEST_F(WindowTest, BackgroundIsTheTaggedJpegPaintedAtNaturalSizeFromTheCorner) {
   EXPECT_EQ(picture->Width(), 640);
   EXPECT_EQ(picture->Height(), 480);
   ShowWindow();
-  const QImage shot = Form1->Handle()->grab().toImage();
-  const QImage expected = DecodeJpeg(jpeg);
+  const TBitmap shot = test::Capture(*Form1);
+  ASSERT_EQ(shot.Width, 640);
+  ASSERT_EQ(shot.Height, 480);
+  const TBitmap expected = DecodeJpeg(jpeg);
   // Points that no control covers.
-  for (QPoint p : {QPoint(0, 0), QPoint(639, 479), QPoint(100, 400), QPoint(320, 200)}) {
-    EXPECT_EQ(shot.pixel(p) & 0xFFFFFF, expected.pixel(p) & 0xFFFFFF) << p.x() << "," << p.y();
+  for (auto [x, y] : {std::pair{0, 0}, {639, 479}, {100, 400}, {320, 200}}) {
+    EXPECT_EQ(test::PixelAt(shot, x, y), test::PixelAt(expected, x, y)) << x << "," << y;
   }
 }
 
@@ -218,10 +222,10 @@ TEST(WindowDescription, MissingHandlerEndsTheStartWithTheStartupErrorDisplay) {
   EXPECT_EQ(status, 1);
   ASSERT_EQ(capture.boxes.size(), 1u);
   const MessageBoxRequest& box = capture.boxes[0];
-  EXPECT_EQ(box.Caption, "アプリケーション エラー");
+  EXPECT_EQ(box.Caption, ProgramText("アプリケーション エラー"));
   EXPECT_EQ(box.Flags, 0x2010u);
-  EXPECT_EQ(box.Text.rfind("EReadErrorがモジュール ", 0), 0u) << box.Text;
-  const std::string message = "\nメソッド 'Button1Click' が見つかりません.";
+  EXPECT_EQ(box.Text.rfind(ProgramText("EReadErrorがモジュール "), 0), 0u) << box.Text;
+  const std::string message = ProgramText("\nメソッド 'Button1Click' が見つかりません.");
   EXPECT_TRUE(box.Text.ends_with(message)) << box.Text;
   EXPECT_EQ(Application.MainForm(), nullptr);
 }

@@ -1,13 +1,10 @@
-// The window's tests need a QApplication; the offscreen platform lets them run without a
-// display.
+// The window tests: the toolkit made ready once, then every test.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <cstdlib>
+#include "window/window_driver.h"
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
-  QApplication app(argc, argv);
+  const kel::test::ToolkitSession toolkit(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

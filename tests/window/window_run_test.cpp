@@ -1,11 +1,6 @@
 // Whole runs through the window: folders typed into the fields, the start button clicked, the
 // pass run by the timer; failures shown by the error display; input while a pass runs; and the
 // program's start sequence from start to close.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QLineEdit>
-#include <QTimer>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -26,12 +21,19 @@ namespace kel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Click;
+using test::Key;
 using test::MakeBytes;
+using test::ProgramText;
 using test::ReadFile;
+using test::Separator;
+using test::ShownBy;
 using test::TempDir;
 using test::WaitUntil;
 using test::WindowTest;
 using test::WriteFile;
+
+bool Exists(const std::string& path) { return fs::exists(fs::path(path)); }
 
 struct IndexLine {
   std::string archive;  // disk form
@@ -69,15 +71,14 @@ class WindowRunTest : public WindowTest {
 
   // Types both folders into the fields and clicks "圧縮実行".
   void TypeFoldersAndStart(const std::string& source, const std::string& output) {
-    for (auto [edit, text] : {std::pair{Form1->Edit1, source}, std::pair{Form1->Edit2, output}}) {
-      edit->SetFocus();
-      QTest::keyClicks(edit->Handle(), QString::fromStdString(text));
-    }
-    QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
+    test::Type(*Form1->Edit1, source);
+    test::Type(*Form1->Edit2, output);
+    Click(*Form1->Button1);
   }
 
   bool WaitForCompletion() {
-    return WaitUntil([] { return Form1->Panel1->Caption() == kCompletionText; });
+    return WaitUntil(
+        [] { return Form1->Panel1->Caption() == ProgramText("圧縮が完了しました．"); });
   }
 
   // `count` files f00.bin, f01.bin, ... of incompressible bytes, so that a pass takes a while.
@@ -92,15 +93,17 @@ class WindowRunTest : public WindowTest {
   }
 
   // Runs `action` once, the first time the event loop turns inside a running pass.
-  void DuringPass(std::function<void()> action) {
-    auto* poll = new QTimer(Form1->Handle());
-    poll->setInterval(1);
-    QObject::connect(poll, &QTimer::timeout, [poll, action = std::move(action)] {
-      if (!Form1->Job().PassRunning()) return;
-      poll->stop();
-      action();
-    });
-    poll->start();
+  static void DuringPass(std::function<void()> action) {
+    test::Later(
+        [action = std::move(action)]() mutable {
+          if (!Form1) return;  // the test ended without a pass
+          if (!Form1->Job().PassRunning()) {
+            DuringPass(std::move(action));
+            return;
+          }
+          action();
+        },
+        1);
   }
 
   TempDir source;
@@ -108,18 +111,19 @@ class WindowRunTest : public WindowTest {
 };
 
 TEST_F(WindowRunTest, TypedFoldersAndTheStartButtonArchiveEveryFileOfTheFolder) {
+  // Names in UTF-8, as the archives hold them.
   const std::map<std::string, std::string> files = {
       {"alpha.txt", MakeBytes(70000, 1, /*text=*/true)},
       {"beta.docx", MakeBytes(20000, 2, /*text=*/false)},
       {"gamma", ""},
       {"報告書.md", "# 報告\n"},
   };
-  for (const auto& [name, bytes] : files) WriteFile(source / name, bytes);
-  ASSERT_EQ(mkdir((source / "sub").c_str(), 0755), 0);
-  WriteFile(source / "sub/inner.txt", "not collected");
+  for (const auto& [name, bytes] : files) WriteFile(source / ProgramText(name), bytes);
+  ASSERT_TRUE(fs::create_directory(source / "sub"));
+  WriteFile(source / "sub" + Separator() + "inner.txt", "not collected");
 
   // The output folder without its separator: the archives still go inside it.
-  TypeFoldersAndStart(source.path() + "/", output.path());
+  TypeFoldersAndStart(source.path() + Separator(), output.path());
   // The start action collected and armed the timer; the pass comes at its tick.
   EXPECT_EQ(Form1->Timer1->Interval(), 100u);
   EXPECT_TRUE(Form1->Timer1->Armed());
@@ -128,12 +132,14 @@ TEST_F(WindowRunTest, TypedFoldersAndTheStartButtonArchiveEveryFileOfTheFolder) 
   EXPECT_EQ(Form1->Timer1->Interval(), 0u);
   EXPECT_FALSE(Form1->Timer1->Armed());
   EXPECT_TRUE(capture.boxes.empty());
-  EXPECT_EQ(Form1->CurrentSourceDir(), source.path() + "/");
+  EXPECT_EQ(Form1->CurrentSourceDir(), source.path() + Separator());
 
   const std::map<std::string, std::string> extension_field = {
-      {"alpha", "_txt"}, {"beta", "docx"}, {"gamma", "____"}, {"報告書", "__md"}};
-  const std::map<std::string, std::string> file_of = {
-      {"alpha", "alpha.txt"}, {"beta", "beta.docx"}, {"gamma", "gamma"}, {"報告書", "報告書.md"}};
+      {"alpha", "_txt"}, {"beta", "docx"}, {"gamma", "____"}, {ProgramText("報告書"), "__md"}};
+  const std::map<std::string, std::string> file_of = {{"alpha", "alpha.txt"},
+                                                      {"beta", "beta.docx"},
+                                                      {"gamma", "gamma"},
+                                                      {ProgramText("報告書"), "報告書.md"}};
   const std::vector<IndexLine> index = ReadIndex(output / "files.txt");
   ASSERT_EQ(index.size(), 4u);
   std::set<std::string> sequence_numbers;
@@ -152,7 +158,7 @@ TEST_F(WindowRunTest, TypedFoldersAndTheStartButtonArchiveEveryFileOfTheFolder) 
   EXPECT_EQ(sequence_numbers, (std::set<std::string>{"0000", "0001", "0002", "0003"}));
   // Nothing beside the output folder with its name as a prefix.
   for (const std::string beside : {"files.txt", "0000_txt.zip"}) {
-    EXPECT_NE(access((output.path() + beside).c_str(), F_OK), 0) << beside;
+    EXPECT_FALSE(Exists(output.path() + beside)) << beside;
   }
 }
 
@@ -188,30 +194,32 @@ TEST_F(WindowRunTest, FolderFieldsThatNameNoFolderAreRefusedWithABoxAndNothingIs
   // Where an empty output field would put "files.txt" and the archives.
   TempDir working;
   const ScopedCurrentPath in_working(working.path());
-  const std::string src = source.path() + "/";
-  const std::string out = output.path() + "/";
+  const std::string src = source.path() + Separator();
+  const std::string out = output.path() + Separator();
+  const std::string missing = source / "missing" + Separator();
+  const auto text = ProgramText;
   const std::vector<RefusedFields> cases = {
-      {source / "missing/", out, "フォルダ " + source / "missing/" + " が見つかりません."},
-      {source / "a.txt", out, source / "a.txt" + " はフォルダではありません."},
-      {"", out, "圧縮するフォルダが指定されていません."},
-      {src, output / "missing", "フォルダ " + output / "missing" + " が見つかりません."},
-      {src, output / "files.txt", output / "files.txt" + " はフォルダではありません."},
-      {src, "", "出力先フォルダが指定されていません."},
+      {missing, out, text("フォルダ ") + missing + text(" が見つかりません.")},
+      {source / "a.txt", out, source / "a.txt" + text(" はフォルダではありません.")},
+      {"", out, text("圧縮するフォルダが指定されていません.")},
+      {src, output / "missing", text("フォルダ ") + output / "missing" + text(" が見つかりません.")},
+      {src, output / "files.txt", output / "files.txt" + text(" はフォルダではありません.")},
+      {src, "", text("出力先フォルダが指定されていません.")},
   };
   for (const RefusedFields& c : cases) {
     SCOPED_TRACE(c.box);
     capture.boxes.clear();
     Form1->Edit1->SetText(c.source);
     Form1->Edit2->SetText(c.output);
-    QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
+    Click(*Form1->Button1);
     ASSERT_EQ(capture.boxes.size(), 1u);
     EXPECT_EQ(capture.boxes[0].Text, c.box);
-    EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+    EXPECT_EQ(capture.boxes[0].Flags, kMbOk | kMbIconError);
     EXPECT_FALSE(Form1->Timer1->Armed());
-    EXPECT_TRUE(Form1->Button1->Handle()->isEnabled());
+    EXPECT_TRUE(ShownBy(*Form1->Button1).enabled);
   }
   // Past the period at which an armed timer would have run a pass.
-  QTest::qWait(3 * BatchJob::kTimerPeriod);
+  test::Wait(3 * BatchJob::kTimerPeriod);
   EXPECT_EQ(capture.boxes.size(), 1u);
   EXPECT_EQ(Entries(output.path()), (std::set<std::string>{"files.txt"}));
   EXPECT_EQ(ReadFile(output / "files.txt"), "an older index\r\n");
@@ -233,13 +241,13 @@ TEST_F(WindowRunTest, FailureOfThePassIsShownWithThePeriodAndItsReasonOnASecondL
       {"the index cannot be created",
        [](const TempDir&, const TempDir& out) { fs::create_directory(out / "files.txt"); }, nothing,
        [](const TempDir&, const TempDir& out) {
-         return "ファイル " + out / "files.txt" +
-                " を作成できません.\nファイルへのアクセスが拒否されました";
+         return ProgramText("ファイル ") + out / "files.txt" +
+                ProgramText(" を作成できません.\nファイルへのアクセスが拒否されました");
        }},
       {"a source vanished before the pass", nothing,
-       [](const TempDir& in, const TempDir&) { ASSERT_EQ(unlink((in / "a.txt").c_str()), 0); },
+       [](const TempDir& in, const TempDir&) { ASSERT_TRUE(fs::remove(in / "a.txt")); },
        [](const TempDir& in, const TempDir&) {
-         return "Error opening " + in / "a.txt" + ".\nファイルが見つかりません";
+         return "Error opening " + in / "a.txt" + ProgramText(".\nファイルが見つかりません");
        }},
   };
   for (const PassFailure& c : cases) {
@@ -248,22 +256,22 @@ TEST_F(WindowRunTest, FailureOfThePassIsShownWithThePeriodAndItsReasonOnASecondL
     const TempDir in, out;
     WriteFile(in / "a.txt", "a");
     c.before_start(in, out);
-    Form1->Edit1->SetText(in.path() + "/");
-    Form1->Edit2->SetText(out.path() + "/");
-    QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
+    Form1->Edit1->SetText(in.path() + Separator());
+    Form1->Edit2->SetText(out.path() + Separator());
+    Click(*Form1->Button1);
     c.before_tick(in, out);
     ASSERT_TRUE(WaitUntil([&] { return !capture.boxes.empty(); }));
     ASSERT_EQ(capture.boxes.size(), 1u);
     EXPECT_EQ(capture.boxes[0].Text, c.box(in, out));
     EXPECT_EQ(capture.boxes[0].Caption, "Kelvarin");
-    EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+    EXPECT_EQ(capture.boxes[0].Flags, kMbOk | kMbIconError);
     // The window goes on: no retry, the panel as the start action left it, the start enabled.
     EXPECT_EQ(Form1->Timer1->Interval(), 0u);
-    EXPECT_TRUE(Form1->Button1->Handle()->isEnabled());
+    EXPECT_TRUE(ShownBy(*Form1->Button1).enabled);
     EXPECT_EQ(Form1->Panel1->Caption(), "");
-    EXPECT_TRUE(Form1->Handle()->isVisible());
+    EXPECT_TRUE(ShownBy(*Form1).visible);
     // A failed file leaves no archive.
-    EXPECT_NE(access((out / "0000_txt.zip").c_str(), F_OK), 0);
+    EXPECT_FALSE(Exists(out / "0000_txt.zip"));
   }
 }
 
@@ -271,18 +279,19 @@ TEST_F(WindowRunTest, StartButtonIsDisabledUntilThePassEndsAndStartsMeanwhileAre
   const std::map<std::string, std::string> files = MakeSlowSource(8);
   // Every way a start can come: a click, the space bar, and Click() past the disabled widget.
   const auto press_start = [] {
-    QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
-    QTest::keyClick(Form1->Button1->Handle(), Qt::Key_Space);
+    Click(*Form1->Button1);
+    Form1->Button1->SetFocus();
+    test::Press(Key::Space);
     Form1->Button1->Click();
   };
   bool enabled_during_pass = true;
   DuringPass([&] {
-    enabled_during_pass = Form1->Button1->Enabled() || Form1->Button1->Handle()->isEnabled();
+    enabled_during_pass = Form1->Button1->Enabled() || ShownBy(*Form1->Button1).enabled;
     press_start();
   });
-  TypeFoldersAndStart(source.path() + "/", output.path() + "/");
+  TypeFoldersAndStart(source.path() + Separator(), output.path() + Separator());
   // Before the timer's tick (a double click): the run holds the output folder already.
-  EXPECT_FALSE(Form1->Button1->Handle()->isEnabled());
+  EXPECT_FALSE(ShownBy(*Form1->Button1).enabled);
   press_start();
   ASSERT_TRUE(WaitForCompletion()) << Form1->Panel1->Caption();
 
@@ -290,7 +299,7 @@ TEST_F(WindowRunTest, StartButtonIsDisabledUntilThePassEndsAndStartsMeanwhileAre
   // No box for the ignored starts: nothing the pass would have waited behind.
   EXPECT_TRUE(capture.boxes.empty());
   EXPECT_TRUE(Form1->Button1->Enabled());
-  EXPECT_TRUE(Form1->Button1->Handle()->isEnabled());
+  EXPECT_TRUE(ShownBy(*Form1->Button1).enabled);
   EXPECT_EQ(Form1->ActiveControl(), Form1->Button1);  // the click gave it the focus; it is back
   EXPECT_FALSE(Form1->Timer1->Armed());               // the ignored start armed nothing
   EXPECT_EQ(TheJobState().FileCount, 8);
@@ -309,10 +318,10 @@ TEST_F(WindowRunTest, CloseDuringAPassEndsItAfterTheFileInHandAndReleasesTheList
     panel_at_close = Form1->Panel1->Caption();
     Form1->Close();
   });
-  TypeFoldersAndStart(source.path() + "/", output.path() + "/");
+  TypeFoldersAndStart(source.path() + Separator(), output.path() + Separator());
   ASSERT_TRUE(WaitUntil([] { return !Form1->Job().PassRunning() && !TheJobState().Exists(); }));
 
-  EXPECT_FALSE(Form1->Handle()->isVisible());
+  EXPECT_FALSE(ShownBy(*Form1).visible);
   EXPECT_TRUE(Application.Terminated());
   EXPECT_TRUE(Form1->Button1->Enabled());
   // The close came right after the first file: its archive is whole, no other was begun.
@@ -327,7 +336,7 @@ TEST_F(WindowRunTest, CloseDuringAPassEndsItAfterTheFileInHandAndReleasesTheList
       const std::string name = line.base + ".bin";
       test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
     } else {
-      EXPECT_NE(access((output / line.archive).c_str(), F_OK), 0);
+      EXPECT_FALSE(Exists(output / line.archive));
     }
   }
   // The released lists are not walked again: a late start or tick does nothing.
@@ -343,14 +352,14 @@ TEST(StartSequence, ShowsTheWindowWithFocusOnButton2AndEndsWithStatusZeroWhenClo
   char* argv[] = {program, nullptr};
   int argc = 1;
   bool seen = false;
-  QTimer::singleShot(0, [&] {
+  test::Later([&] {
     ASSERT_NE(Form1, nullptr);
-    EXPECT_TRUE(QTest::qWaitForWindowActive(Form1->Handle()));
+    EXPECT_TRUE(WaitUntil([] { return test::FocusedControl(*Form1) != nullptr; }, 5000));
     EXPECT_EQ(Application.MainForm(), Form1);
     EXPECT_EQ(Application.Title, "Kelvarin");
     EXPECT_EQ(Form1->Caption(), "Kelvarin");
     EXPECT_EQ(Form1->ActiveControl(), Form1->Button2);
-    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    EXPECT_TRUE(test::FrameOf(*Form1).has_icon);
     EXPECT_TRUE(TheJobState().Exists());  // FormCreate ran
     seen = true;
     Form1->Close();

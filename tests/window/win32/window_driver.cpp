@@ -58,7 +58,9 @@ LPARAM KeyData(UINT virtual_key, bool release) {
 
 }  // namespace
 
-void StartToolkit(int& argc, char** argv) {
+struct ToolkitSession::State {};
+
+ToolkitSession::ToolkitSession(int& argc, char** argv) : state_(std::make_unique<State>()) {
   Application.Initialize(argc, argv);
   WNDCLASSEXW later{};
   later.cbSize = sizeof later;
@@ -66,6 +68,11 @@ void StartToolkit(int& argc, char** argv) {
   later.hInstance = GetModuleHandleW(nullptr);
   later.lpszClassName = kLaterClass;
   RegisterClassExW(&later);
+}
+
+ToolkitSession::~ToolkitSession() {
+  Application.Shutdown();
+  UnregisterClassW(kLaterClass, GetModuleHandleW(nullptr));
 }
 
 Shown ShownBy(TWinControl& control) {
@@ -91,6 +98,79 @@ Shown ShownBy(TWinControl& control) {
   shown.enabled = IsWindowEnabled(hwnd) != FALSE;
   return shown;
 }
+
+Frame FrameOf(TForm& form) {
+  HWND hwnd = WindowOf(form);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+  Frame frame;
+  frame.resizable = (style & WS_THICKFRAME) != 0;
+  frame.maximise_box = (style & WS_MAXIMIZEBOX) != 0;
+  frame.minimise_box = (style & WS_MINIMIZEBOX) != 0;
+  frame.system_menu = (style & WS_SYSMENU) != 0;
+  // The window's own icon, or else its class's (the program's icon resource).
+  frame.has_icon = SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0) != 0 ||
+                   SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0) != 0 ||
+                   GetClassLongPtrW(hwnd, GCLP_HICON) != 0;
+  // The font the controls have, as the system resolved it.
+  HWND sample = GetWindow(hwnd, GW_CHILD);
+  auto font = reinterpret_cast<HFONT>(SendMessageW(sample ? sample : hwnd, WM_GETFONT, 0, 0));
+  HDC dc = GetDC(hwnd);
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd, dc);
+  frame.font_face = win32::BytesFromWide(face, CP_UTF8).value_or("?");
+  frame.font_pixel_height = metrics.tmHeight - metrics.tmInternalLeading;
+  return frame;
+}
+
+Area CentringArea() {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& r = monitor.rcWork;
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+TBitmap Capture(TForm& form) {
+  HWND hwnd = WindowOf(form);
+  RedrawWindow(hwnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  TBitmap shot = TBitmap::Make(client.right, client.bottom);
+  // The window's surface as shown, its child windows included, read into a top-down 24-bit
+  // device-independent bitmap: the layout of TBitmap.
+  HDC window_dc = GetDC(hwnd);
+  HDC dc = CreateCompatibleDC(window_dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(window_dc, shot.Width, shot.Height);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, shot.Width, shot.Height, window_dc, 0, 0, SRCCOPY);
+  SelectObject(dc, old);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = shot.Width;
+  info.bmiHeader.biHeight = -shot.Height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  GetDIBits(dc, bitmap, 0, static_cast<UINT>(shot.Height), shot.Pixels.data(), &info,
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(hwnd, window_dc);
+  return shot;
+}
+
+std::string ProgramText(const std::string& utf8) {
+  const std::optional<std::wstring> wide = win32::WideFromBytes(utf8, CP_UTF8);
+  return wide ? win32::FromWide(*wide) : utf8;
+}
+
+std::string Separator() { return "\\"; }
 
 std::vector<TWinControl*> StackingOrder(TForm& form) {
   std::vector<TWinControl*> order;
@@ -194,7 +274,7 @@ void Wait(int ms) {
 void Later(std::function<void()> action, int delay_ms) {
   HWND hwnd = CreateWindowExW(0, kLaterClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(hwnd, nullptr) << "StartToolkit has not run";
+  ASSERT_NE(hwnd, nullptr) << "no ToolkitSession";
   auto stored = std::make_unique<std::function<void()>>(std::move(action));
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(stored.release()));
   // The system's shortest period (10 ms) stands for "as soon as the loop turns".

@@ -27,19 +27,6 @@ namespace {
 
 using win32::Hwnd;
 
-// The toolkit is started once for the test program.
-class ToolkitEnvironment : public testing::Environment {
- public:
-  void SetUp() override {
-    int argc = 1;
-    char name[] = "window_tests";
-    char* argv[] = {name, nullptr};
-    test::StartToolkit(argc, argv);
-  }
-};
-[[maybe_unused]] testing::Environment* const kToolkit =
-    testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
-
 std::wstring Wide(const std::string& utf8) {
   std::wstring wide(utf8.size(), L'\0');
   wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),

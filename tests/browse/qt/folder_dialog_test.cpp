@@ -1,6 +1,7 @@
 // The folder dialog on its own: the callback protocol as a caller sees it, the tree, and the
 // answers to the three messages.
-#include "gui/folder_dialog.h"
+#include "gui/qt/folder_dialog.h"
+#include "gui/qt/qt_window.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "browse/folder_dialog_driver.h"
+#include "browse/qt/folder_dialog_driver.h"
 #include "support/temp_dir.h"
 
 namespace kel {
@@ -39,7 +40,7 @@ struct Script {
 int RecordingCallback(BrowseWindowHandle window, unsigned msg, LParam lparam, LParam data) {
   auto* script = reinterpret_cast<Script*>(data);
   const ItemIdList* item =
-      msg == BFFM_SELCHANGED ? reinterpret_cast<const ItemIdList*>(lparam) : nullptr;
+      msg == kBffmSelChanged ? reinterpret_cast<const ItemIdList*>(lparam) : nullptr;
   script->calls.push_back({msg, item ? item->path : "", item && item->computer});
   if (script->answer) script->answer(window, msg, item);
   return 0;
@@ -53,7 +54,7 @@ class FolderDialogTest : public testing::Test {
  protected:
   BrowseInfo Info(uint32_t flags = 0) {
     BrowseInfo info;
-    info.owner = &owner_;
+    info.owner = Native(&owner_);
     info.title = title_.c_str();
     info.flags = flags;
     info.callback = &RecordingCallback;
@@ -80,8 +81,8 @@ TEST_F(FolderDialogTest, OpensInitializedOnTheComputerAndCancelReturnsNothing) {
   });
   EXPECT_EQ(BrowseForFolder(Info()), nullptr);
   ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].msg, BFFM_INITIALIZED);
-  EXPECT_EQ(seen[1].msg, BFFM_SELCHANGED);
+  EXPECT_EQ(seen[0].msg, kBffmInitialized);
+  EXPECT_EQ(seen[1].msg, kBffmSelChanged);
   EXPECT_TRUE(seen[1].computer);
   EXPECT_EQ(seen[1].path, "");
   EXPECT_EQ(FolderDialog::Active(), nullptr);
@@ -93,8 +94,8 @@ TEST_F(FolderDialogTest, SetSelectionByPathRevealsTheFolderAndOkReturnsIt) {
   const std::string target = temp_ / "a/b";
   LResult answered = -1;
   script_.answer = [&](BrowseWindowHandle window, unsigned msg, const ItemIdList*) {
-    if (msg == BFFM_INITIALIZED)
-      answered = SendMessage(window, BFFM_SETSELECTIONA, 1, Text(target));
+    if (msg == kBffmInitialized)
+      answered = SendBrowseMessage(window, kBffmSetSelectionA, 1, Text(target));
   };
   WhenFolderDialogOpens([&](FolderDialog& dialog) {
     EXPECT_EQ(dialog.CurrentItem().path, target);
@@ -123,11 +124,11 @@ TEST_F(FolderDialogTest, SetSelectionLeavesTheSelectionForWhatIsNoFolder) {
                                             temp_ / "file.txt", temp_ / "file.txt/"};
   std::vector<LResult> answers;
   script_.answer = [&](BrowseWindowHandle window, unsigned msg, const ItemIdList*) {
-    if (msg != BFFM_INITIALIZED) return;
+    if (msg != kBffmInitialized) return;
     for (const std::string& path : refused) {
-      answers.push_back(SendMessage(window, BFFM_SETSELECTIONA, 1, Text(path)));
+      answers.push_back(SendBrowseMessage(window, kBffmSetSelectionA, 1, Text(path)));
     }
-    answers.push_back(SendMessage(window, BFFM_SETSELECTIONA, 1, 0));
+    answers.push_back(SendBrowseMessage(window, kBffmSetSelectionA, 1, 0));
   };
   WhenFolderDialogOpens([&](FolderDialog& dialog) {
     EXPECT_TRUE(dialog.CurrentItem().computer);
@@ -193,10 +194,10 @@ TEST_F(FolderDialogTest, FlagsDecideTheStatusLineAndWhereOkStartsEnabled) {
   };
   const Case cases[] = {
       {0, false, true, true},
-      {BIF_STATUSTEXT, true, true, true},
-      {BIF_RETURNONLYFSDIRS, false, false, true},
-      {BIF_BROWSEFORCOMPUTER, false, true, false},
-      {BIF_BROWSEFORPRINTER, false, false, false},
+      {kBifStatusText, true, true, true},
+      {kBifReturnOnlyFsDirs, false, false, true},
+      {kBifBrowseForComputer, false, true, false},
+      {kBifBrowseForPrinter, false, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
@@ -215,7 +216,7 @@ TEST_F(FolderDialogTest, FlagsDecideTheStatusLineAndWhereOkStartsEnabled) {
 TEST_F(FolderDialogTest, CallbackExceptionClosesTheDialogAndComesOutAfterIt) {
   MakeDir(temp_ / "bad");
   script_.answer = [&](BrowseWindowHandle, unsigned msg, const ItemIdList* item) {
-    if (msg == BFFM_SELCHANGED && item->path == temp_ / "bad") throw std::runtime_error("boom");
+    if (msg == kBffmSelChanged && item->path == temp_ / "bad") throw std::runtime_error("boom");
   };
   std::size_t calls_at_throw = 0;
   WhenFolderDialogOpens([&](FolderDialog& dialog) {
@@ -233,7 +234,7 @@ TEST_F(FolderDialogTest, CallbackExceptionClosesTheDialogAndComesOutAfterIt) {
 TEST_F(FolderDialogTest, OwnerDestroyedWhileOpenEndsTheDialogAsCancelled) {
   auto* owner = new QWidget;
   BrowseInfo info = Info();
-  info.owner = owner;
+  info.owner = Native(owner);
   WhenFolderDialogOpens([&](FolderDialog&) { delete owner; });
   EXPECT_EQ(BrowseForFolder(info), nullptr);
   EXPECT_EQ(FolderDialog::Active(), nullptr);

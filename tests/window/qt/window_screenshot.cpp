@@ -16,6 +16,7 @@
 #include "window/form_description.h"
 #include "window/main_form.h"
 #include "gui/application.h"
+#include "gui/qt/qt_window.h"
 #include "gui/std_controls.h"
 
 namespace kel {
@@ -33,25 +34,25 @@ bool WaitUntil(const std::function<bool()>& done, int timeout_ms) {
 
 void Type(TEdit* edit, const char* text) {
   edit->SetFocus();
-  QTest::keyClicks(edit->Handle(), QString::fromLocal8Bit(text));
+  QTest::keyClicks(Widget(edit->Handle()), QString::fromLocal8Bit(text));
 }
 
 int Shoot(const char* source, const char* output, const char* png) {
   Application.Title = "Kelvarin";
-  QApplication::setWindowIcon(IconFromPng(Form1Description().Icon));
+  Application.SetIcon(TIcon{std::string(Form1Description().Icon)});
   Application.CreateForm(Form1);
   Form1->Show();
-  if (!QTest::qWaitForWindowExposed(Form1->Handle())) return 1;
+  if (!QTest::qWaitForWindowExposed(Widget(Form1->Handle()))) return 1;
   Type(Form1->Edit1, source);
   Type(Form1->Edit2, output);
-  QTest::mouseClick(Form1->Button1->Handle(), Qt::LeftButton);
+  QTest::mouseClick(Widget(Form1->Button1->Handle()), Qt::LeftButton);
   if (!WaitUntil([] { return Form1->Panel1->Caption() == kCompletionText; }, 60000)) {
     std::fprintf(stderr, "the run did not complete: %s\n", Form1->Panel1->Caption().c_str());
     return 1;
   }
   Form1->Button2->SetFocus();
   QTest::qWait(300);  // the last paints reach the server
-  QWidget* window = Form1->Handle();
+  QWidget* window = Widget(Form1->Handle());
   QPixmap shot = window->screen()->grabWindow(window->winId());
   if (shot.isNull() || !shot.save(QString::fromLocal8Bit(png), "PNG")) return 1;
   std::printf("%s: %dx%d\n", png, shot.width(), shot.height());

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "browse/folder_dialog_driver.h"
+#include "browse/qt/folder_dialog_driver.h"
 #include "gui/form.h"
+#include "gui/qt/qt_window.h"
 #include "gui/image.h"
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
@@ -33,7 +34,7 @@ class RecordingWindow : public BrowseWindow {
   };
 
   LResult Perform(unsigned msg, WParam wparam, LParam lparam) override {
-    const bool has_text = msg == BFFM_SETSTATUSTEXTA || (msg == BFFM_SETSELECTIONA && wparam == 1);
+    const bool has_text = msg == kBffmSetStatusTextA || (msg == kBffmSetSelectionA && wparam == 1);
     messages.push_back(
         {msg, wparam, lparam, has_text ? reinterpret_cast<const char*>(lparam) : ""});
     return 0;
@@ -109,7 +110,7 @@ class BrowseCallbackTest : public testing::Test {
   void TearDown() override { SetUp(); }
 
   int SelChanged(const ItemIdList* item) {
-    return BrowseCallback(&window_, BFFM_SELCHANGED, reinterpret_cast<LParam>(item), 0);
+    return BrowseCallback(&window_, kBffmSelChanged, reinterpret_cast<LParam>(item), 0);
   }
 
   RecordingWindow window_;
@@ -122,9 +123,9 @@ TEST_F(BrowseCallbackTest, InitializedPreselectsTheInitialFolderEvenWhenEmptyOrL
   for (const std::string& initial : {std::string("/srv/data"), std::string(), long_folder}) {
     window_.messages.clear();
     BrowseInitialFolder = initial;
-    EXPECT_EQ(BrowseCallback(&window_, BFFM_INITIALIZED, 0, 0), 0);
+    EXPECT_EQ(BrowseCallback(&window_, kBffmInitialized, 0, 0), 0);
     ASSERT_EQ(window_.messages.size(), 1u);
-    EXPECT_EQ(window_.messages[0].msg, BFFM_SETSELECTIONA);
+    EXPECT_EQ(window_.messages[0].msg, kBffmSetSelectionA);
     EXPECT_EQ(window_.messages[0].wparam, 1u);
     EXPECT_EQ(window_.messages[0].text, initial);  // whole, never cut
   }
@@ -138,7 +139,7 @@ TEST_F(BrowseCallbackTest, HandlerThatDisablesOkSendsOnlyEnableOkWithZero) {
   EXPECT_EQ(SelChanged(&folder_), 0);
   EXPECT_EQ(handled_, std::vector<std::string>{"/srv/data"});
   ASSERT_EQ(window_.messages.size(), 1u);
-  EXPECT_EQ(window_.messages[0].msg, BFFM_ENABLEOK);
+  EXPECT_EQ(window_.messages[0].msg, kBffmEnableOk);
   EXPECT_EQ(window_.messages[0].wparam, 0u);
   EXPECT_EQ(window_.messages[0].lparam, 0);
 }
@@ -160,7 +161,7 @@ TEST_F(BrowseCallbackTest, StatusTextAloneIsSentWithWParamMinusOne) {
   BrowseChangeHandler = [](const std::string&, int32_t&, std::string& text) { text = "空き 3 GB"; };
   SelChanged(&folder_);
   ASSERT_EQ(window_.messages.size(), 1u);
-  EXPECT_EQ(window_.messages[0].msg, BFFM_SETSTATUSTEXTA);
+  EXPECT_EQ(window_.messages[0].msg, kBffmSetStatusTextA);
   EXPECT_EQ(static_cast<LParam>(window_.messages[0].wparam), -1);
   EXPECT_EQ(window_.messages[0].text, "空き 3 GB");
 }
@@ -172,10 +173,10 @@ TEST_F(BrowseCallbackTest, BothAnswersGoOutEnableOkFirstAndStatusCarriesEnabledO
   };
   SelChanged(&folder_);
   ASSERT_EQ(window_.messages.size(), 2u);
-  EXPECT_EQ(window_.messages[0].msg, BFFM_ENABLEOK);
+  EXPECT_EQ(window_.messages[0].msg, kBffmEnableOk);
   EXPECT_EQ(window_.messages[0].wparam, 7u);
   EXPECT_EQ(window_.messages[0].lparam, 7);
-  EXPECT_EQ(window_.messages[1].msg, BFFM_SETSTATUSTEXTA);
+  EXPECT_EQ(window_.messages[1].msg, kBffmSetStatusTextA);
   EXPECT_EQ(window_.messages[1].wparam, 7u);
 }
 
@@ -209,7 +210,7 @@ TEST_F(FolderBrowserExecute, ConfirmStoresTheChosenFolderAndKeepsTheUnitState) {
   browser_->Folder = temp_.path();
   browser_->Title = "出力先を選んでください";
   WhenFolderDialogOpens([&](FolderDialog& dialog) {
-    EXPECT_EQ(dialog.parentWidget(), form_.Handle());
+    EXPECT_EQ(dialog.parentWidget(), Widget(form_.Handle()));
     EXPECT_EQ(dialog.TitleLabel()->text().toStdString(), "出力先を選んでください");
     EXPECT_EQ(dialog.CurrentItem().path, temp_.path());  // preselected
     ASSERT_TRUE(dialog.SelectPath(temp_ / "chosen"));

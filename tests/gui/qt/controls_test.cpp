@@ -15,6 +15,8 @@
 #include "gui/form.h"
 #include "gui/image.h"
 #include "gui/jpeg_image.h"
+#include "gui/memory_canvas.h"
+#include "gui/qt/qt_window.h"
 #include "gui/std_controls.h"
 
 namespace kel {
@@ -67,7 +69,7 @@ TEST(Components, OwnerDestroysWhatItOwnsAndEarlyDeletionLeavesTheOwner) {
 
 TEST_F(FormTest, FixedClientSizeCaptionNoMaximiseBoxAndCentred) {
   form->Show();
-  QWidget* w = form->Handle();
+  QWidget* w = Widget(form->Handle());
   EXPECT_EQ(w->size(), QSize(640, 480));
   EXPECT_EQ(w->minimumSize(), QSize(640, 480));
   EXPECT_EQ(w->maximumSize(), QSize(640, 480));
@@ -83,7 +85,7 @@ TEST_F(FormTest, FixedClientSizeCaptionNoMaximiseBoxAndCentred) {
 TEST_F(FormTest, WindowFontIsTheJapaneseGothicAtTwelvePixels) {
   auto* button = Place<TButton>(form.get(), 10, 10, 75, 25);
   form->Show();
-  QFontInfo info(button->Handle()->font());  // controls take the window's font
+  QFontInfo info(Widget(button->Handle())->font());  // controls take the window's font
   EXPECT_EQ(info.pixelSize(), 12);
   // "ＭＳ Ｐゴシック" is not on a Linux machine; the metric-compatible IPA font stands in.
   if (info.family() != QString("ＭＳ Ｐゴシック")) {
@@ -99,11 +101,11 @@ TEST_F(FormTest, ControlsSitWhereTheyArePlacedWithTheirTexts) {
   button->SetCaption("対象選択");
   edit->SetText("/tmp/");
   form->Show();
-  EXPECT_EQ(edit->Handle()->geometry(), QRect(328, 32, 273, 20));
-  EXPECT_EQ(button->Handle()->geometry(), QRect(528, 56, 75, 25));
-  EXPECT_EQ(panel->Handle()->geometry(), QRect(328, 264, 273, 25));
-  EXPECT_EQ(static_cast<QPushButton*>(button->Handle())->text(), QString("対象選択"));
-  EXPECT_EQ(static_cast<QLineEdit*>(edit->Handle())->text(), QString("/tmp/"));
+  EXPECT_EQ(Widget(edit->Handle())->geometry(), QRect(328, 32, 273, 20));
+  EXPECT_EQ(Widget(button->Handle())->geometry(), QRect(528, 56, 75, 25));
+  EXPECT_EQ(Widget(panel->Handle())->geometry(), QRect(328, 264, 273, 25));
+  EXPECT_EQ(static_cast<QPushButton*>(Widget(button->Handle()))->text(), QString("対象選択"));
+  EXPECT_EQ(static_cast<QLineEdit*>(Widget(edit->Handle()))->text(), QString("/tmp/"));
   EXPECT_EQ(panel->Caption(), "");
 }
 
@@ -111,7 +113,7 @@ TEST_F(FormTest, PanelShowsOneCentredLineInARaisedOnePixelBevelAndTakesNoFocus) 
   auto* panel = Place<TPanel>(form.get(), 328, 264, 273, 25);
   form->Show();
   panel->SetCaption("(3/10)");
-  auto* label = static_cast<QLabel*>(panel->Handle());
+  auto* label = static_cast<QLabel*>(Widget(panel->Handle()));
   EXPECT_EQ(label->text(), QString("(3/10)"));
   EXPECT_EQ(label->alignment(), Qt::AlignCenter);
   EXPECT_EQ(label->frameShape(), QFrame::Panel);
@@ -134,18 +136,18 @@ TEST_F(FormTest, EditGivesBackWhatWasTypedAndButtonClicksRunTheHandler) {
   button->OnClick = [&](TComponent* sender) { senders.push_back(sender); };
   form->Show();
   edit->SetFocus();
-  QTest::keyClicks(edit->Handle(), "/home/");
-  QTest::sendKeyEvent(QTest::Press, edit->Handle(), Qt::Key_unknown, QString("データ"),
+  QTest::keyClicks(Widget(edit->Handle()), "/home/");
+  QTest::sendKeyEvent(QTest::Press, Widget(edit->Handle()), Qt::Key_unknown, QString("データ"),
                       Qt::NoModifier);
   EXPECT_EQ(edit->Text(), "/home/データ");
 
-  QTest::mouseClick(button->Handle(), Qt::LeftButton);
+  QTest::mouseClick(Widget(button->Handle()), Qt::LeftButton);
   button->SetFocus();
-  QTest::keyClick(button->Handle(), Qt::Key_Space);
+  QTest::keyClick(Widget(button->Handle()), Qt::Key_Space);
   EXPECT_EQ(senders, (std::vector<TComponent*>{button, button}));
   // Enter in the field means nothing window-wide: no button is the default.
   edit->SetFocus();
-  QTest::keyClick(edit->Handle(), Qt::Key_Return);
+  QTest::keyClick(Widget(edit->Handle()), Qt::Key_Return);
   EXPECT_EQ(senders.size(), 2u);
 }
 
@@ -178,9 +180,9 @@ TEST_F(FormTest, DisabledButtonIgnoresClicksAndGivesTheFocusOn) {
   ASSERT_FALSE(button->HandleAllocated());
   button->SetEnabled(false);  // kept until the widget is made
   form->Show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(form->Handle()));
-  EXPECT_FALSE(button->Handle()->isEnabled());
-  QTest::mouseClick(button->Handle(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(form->Handle())));
+  EXPECT_FALSE(Widget(button->Handle())->isEnabled());
+  QTest::mouseClick(Widget(button->Handle()), Qt::LeftButton);
   EXPECT_EQ(clicks, 0);
 
   button->SetEnabled(true);
@@ -189,7 +191,7 @@ TEST_F(FormTest, DisabledButtonIgnoresClicksAndGivesTheFocusOn) {
   EXPECT_FALSE(button->Enabled());
   EXPECT_EQ(form->ActiveControl(), edit);
   button->SetEnabled(true);
-  QTest::mouseClick(button->Handle(), Qt::LeftButton);
+  QTest::mouseClick(Widget(button->Handle()), Qt::LeftButton);
   EXPECT_EQ(clicks, 1);
 }
 
@@ -204,7 +206,7 @@ TEST_F(FormTest, FocusStartsOnTheFirstInTabOrderAndTabFollowsTheOrder) {
   button2->SetTabOrder(0);
   panel->SetTabOrder(2);
   form->Show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(form->Handle()));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(form->Handle())));
   EXPECT_EQ(form->ActiveControl(), button2);
   EXPECT_TRUE(button2->Focused());
 
@@ -221,7 +223,7 @@ TEST_F(FormTest, ActiveControlSetBeforeShowGetsTheFocus) {
   auto* edit = Place<TEdit>(form.get(), 10, 50, 100, 20);
   form->SetActiveControl(edit);
   form->Show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(form->Handle()));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(form->Handle())));
   EXPECT_TRUE(edit->Focused());
 }
 
@@ -239,19 +241,20 @@ TEST_F(FormTest, ImageIsPaintedOnTheFormSurfaceBelowTheControls) {
   EXPECT_FALSE(picture->Decoded());
 
   form->Show();
-  QImage shot = form->Handle()->grab().toImage();
+  QImage shot = Widget(form->Handle())->grab().toImage();
   ASSERT_TRUE(picture->Decoded());
-  const QImage& bitmap = picture->Bitmap();
+  const TBitmap& bitmap = picture->Bitmap();
   for (QPoint p : {QPoint(0, 0), QPoint(100, 200), QPoint(639, 479), QPoint(320, 20)}) {
-    EXPECT_EQ(shot.pixel(p) & 0xFFFFFF, bitmap.pixel(p) & 0xFFFFFF) << p.x() << "," << p.y();
+    EXPECT_EQ(shot.pixel(p) & 0xFFFFFF, test::PixelAt(bitmap, p.x(), p.y())) << p.x() << ","
+                                                                            << p.y();
   }
   // The panel is a window above the picture: its face is not the picture.
   QPoint inside_panel(330, 266);
   EXPECT_EQ(shot.pixel(inside_panel) & 0xFFFFFF,
-            panel->Handle()->palette().color(QPalette::Button).rgb() & 0xFFFFFF);
-  const qint64 key = bitmap.cacheKey();
-  form->Handle()->repaint();
-  EXPECT_EQ(picture->Bitmap().cacheKey(), key);
+            Widget(panel->Handle())->palette().color(QPalette::Button).rgb() & 0xFFFFFF);
+  const std::uint8_t* decoded = bitmap.Pixels.data();
+  Widget(form->Handle())->repaint();
+  EXPECT_EQ(picture->Bitmap().Pixels.data(), decoded);  // decoded once
 }
 
 TEST_F(FormTest, ImageFollowsTheClientSizeAndForgetsItsParentWhenDestroyed) {

@@ -10,11 +10,12 @@
 #include <functional>
 #include <memory>
 
-#include "gui/folder_dialog.h"
+#include "gui/qt/folder_dialog.h"
+#include "gui/qt/qt_window.h"
 
 namespace kel::test {
 
-// Once a folder dialog is the active modal window and has finished its BFFM_INITIALIZED
+// Once a folder dialog is the active modal window and has finished its kBffmInitialized
 // round, runs `action` on it from inside the modal loop. When the action leaves the dialog
 // open it is cancelled, so a failed assertion never leaves a test hanging; so is a dialog
 // that does not get ready within `timeout_ms`.

@@ -1,6 +1,7 @@
 // The application object: the default and start-up error displays, the start sequence, the
 // event loop and the message processing step.
 #include "gui/application.h"
+#include "gui/qt/qt_window.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +58,7 @@ TEST_F(ApplicationTest, DefaultDisplayAddsThePeriodOnlyAfterCharactersAboveTheFu
     ASSERT_EQ(capture.boxes.size(), 1u) << c.message;
     EXPECT_EQ(capture.boxes[0].Text, c.shown);
     EXPECT_EQ(capture.boxes[0].Caption, "Kelvarin");
-    EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+    EXPECT_EQ(capture.boxes[0].Flags, kMbOk | kMbIconError);
   }
 }
 
@@ -96,7 +97,7 @@ TEST_F(ApplicationTest, DefaultDisplayShowsTheReasonOnASecondLineUnderTheUnchang
     Application.HandleException(std::make_exception_ptr(c.error));
     ASSERT_EQ(capture.boxes.size(), 1u) << c.shown;
     EXPECT_EQ(capture.boxes[0].Text, c.shown);
-    EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR);
+    EXPECT_EQ(capture.boxes[0].Flags, kMbOk | kMbIconError);
   }
 }
 
@@ -137,7 +138,7 @@ TEST_F(ApplicationTest, StartSequenceFailureShowsTheStartupBoxAndGivesExitStatus
   EXPECT_EQ(status, 1);
   ASSERT_EQ(capture.boxes.size(), 1u);
   EXPECT_EQ(capture.boxes[0].Caption, kStartupErrorCaption);
-  EXPECT_EQ(capture.boxes[0].Flags, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  EXPECT_EQ(capture.boxes[0].Flags, kMbOk | kMbIconError | kMbTaskModal);
   EXPECT_NE(capture.boxes[0].Text.find("EInOutError"), std::string::npos);
 
   capture.boxes.clear();
@@ -157,8 +158,8 @@ TEST_F(ApplicationTest, ButtonHandlerExceptionIsShownAndTheWindowStaysUsable) {
     throw EInOutError(101);
   };
   form->Show();
-  QTest::mouseClick(button->Handle(), Qt::LeftButton);
-  QTest::mouseClick(button->Handle(), Qt::LeftButton);
+  QTest::mouseClick(Widget(button->Handle()), Qt::LeftButton);
+  QTest::mouseClick(Widget(button->Handle()), Qt::LeftButton);
   EXPECT_EQ(clicks, 2);
   ASSERT_EQ(capture.boxes.size(), 2u);
   EXPECT_EQ(capture.boxes[1].Text, "ディスクがいっぱいです.");
