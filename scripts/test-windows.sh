@@ -53,13 +53,16 @@ fi
 # - Wine's own fonts (Marlett draws the caption buttons, Tahoma) where the prefix looks for them;
 # - no window manager runs on Xvfb: Wine draws the frames itself (Decorated=N) and places its
 #   windows unmanaged (Managed=N), or it waits two seconds for a window manager at every hidden
-#   window.
-gui_settings="$WINEPREFIX/kelvarin-window-tests-1"
+#   window;
+# - a test program that crashes ends with the debugger's report, not with a dialog on the
+#   virtual screen that nobody answers.
+gui_settings="$WINEPREFIX/kelvarin-window-tests-2"
 if [ ! -f "$gui_settings" ]; then
   echo "test-windows: readying the Wine prefix for the window tests"
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
   fonts="$WINEPREFIX/drive_c/windows/Fonts"
   mkdir -p "$fonts"
