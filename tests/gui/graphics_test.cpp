@@ -9,9 +9,12 @@
 #include <string>
 
 #include "gui/jpeg_image.h"
+#include "support/program_text.h"
 
 namespace kel {
 namespace {
+
+using test::ProgramText;
 
 std::string ReadAsset(const std::string& name) {
   std::ifstream in(std::string(KEL_ASSETS_DIR) + "/" + name, std::ios::binary);
@@ -32,7 +35,7 @@ TEST(GraphicRegistry, JpegKindIsRegisteredForBothExtensionsAtStart) {
     const TGraphicKind* kind = FindFileFormat(ext);
     ASSERT_NE(kind, nullptr) << ext;
     EXPECT_EQ(kind->ClassName, "TJPEGImage");
-    EXPECT_EQ(kind->Description, "JPEG イメージファイル");
+    EXPECT_EQ(kind->Description, ProgramText("JPEG イメージファイル"));
   }
   EXPECT_EQ(FindFileFormat("bmp"), nullptr);
   std::unique_ptr<TGraphic> graphic = CreateGraphic("TJPEGImage");
@@ -94,7 +97,7 @@ TEST(TaggedGraphic, TruncatedStreamIsRefusedAtEveryCut) {
       ReadTaggedGraphic(std::string_view(stream).substr(0, cut));
       ADD_FAILURE() << "cut at " << cut << " was accepted";
     } catch (const EStreamError& e) {
-      EXPECT_EQ(e.Message(), "ストリームの読み込みエラー") << cut;
+      EXPECT_EQ(e.Message(), ProgramText("ストリームの読み込みエラー")) << cut;
     }
   }
 }

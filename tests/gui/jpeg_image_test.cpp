@@ -11,9 +11,12 @@
 #include <vector>
 
 #include "gui/memory_canvas.h"
+#include "support/program_text.h"
 
 namespace kel {
 namespace {
+
+using test::ProgramText;
 
 std::string ReadAsset(const std::string& name) {
   std::ifstream in(std::string(KEL_ASSETS_DIR) + "/" + name, std::ios::binary);
@@ -133,7 +136,7 @@ TEST(JpegImage, DataThatIsNoJpegRaisesInsteadOfEndingTheProgram) {
     image.LoadFromBytes("This is a text file, not a picture.");
     FAIL() << "accepted";
   } catch (const Exception& e) {
-    EXPECT_EQ(e.Message().rfind("JPEG エラー #", 0), 0u) << e.Message();
+    EXPECT_EQ(e.Message().rfind(ProgramText("JPEG エラー #"), 0), 0u) << e.Message();
   }
   EXPECT_THROW(DecodeJpeg(std::string()), EJPEG);
 }

@@ -10,9 +10,12 @@
 #include "gui/application.h"
 #include "gui/box_capture.h"
 #include "platform/exceptions.h"
+#include "support/program_text.h"
 
 namespace kel {
 namespace {
+
+using test::ProgramText;
 
 using std::chrono::milliseconds;
 
@@ -118,7 +121,7 @@ TEST_F(TimerTest, TickExceptionReachesTheErrorDisplayAndTheTimerGoesOn) {
   PumpUntil([&] { return ticks >= 2; }, 2000);
   timer.SetInterval(0);
   ASSERT_GE(capture.boxes.size(), 2u);
-  EXPECT_EQ(capture.boxes[0].Text, "ファイルへのアクセスが拒否されました.");
+  EXPECT_EQ(capture.boxes[0].Text, ProgramText("ファイルへのアクセスが拒否されました."));
   EXPECT_EQ(capture.boxes[0].Caption, "Kelvarin");
   Application.Title.clear();
 }
@@ -129,7 +132,7 @@ TEST_F(TimerTest, RefusedTimerRaisesOutOfResourcesAndStaysStopped) {
     timer.SetInterval(0x80000000u);
     FAIL() << "no exception";
   } catch (const EOutOfResources& e) {
-    EXPECT_EQ(e.Message(), "タイマーを取得できません");
+    EXPECT_EQ(e.Message(), ProgramText("タイマーを取得できません"));
   }
   EXPECT_FALSE(timer.Armed());
   timer.SetInterval(20);

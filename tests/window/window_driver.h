@@ -13,6 +13,7 @@
 #include "gui/bitmap.h"
 #include "gui/component.h"
 #include "gui/form.h"
+#include "support/program_text.h"
 
 namespace kel::test {
 
@@ -61,9 +62,6 @@ Area CentringArea();
 // The form's client area as it is shown now (after a repaint).
 TBitmap Capture(TForm& form);
 
-// `utf8` as the program's own texts hold it (the system code page: UTF-8 on Linux, the ANSI
-// code page on Windows).
-std::string ProgramText(const std::string& utf8);
 // The native folder separator ("/" or "\").
 std::string Separator();
 

@@ -152,7 +152,8 @@ TEST_F(WindowRunTest, TypedFoldersAndTheStartButtonArchiveEveryFileOfTheFolder) 
     }
     EXPECT_EQ(line.archive.substr(4), extension_field.at(line.base) + ".zip");
     const std::string& name = file_of.at(line.base);
-    test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
+    test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}},
+                                test::ProgramNameEncoding());
   }
   EXPECT_EQ(sequence_numbers, (std::set<std::string>{"0000", "0001", "0002", "0003"}));
   // Nothing beside the output folder with its name as a prefix.
@@ -305,7 +306,8 @@ TEST_F(WindowRunTest, StartButtonIsDisabledUntilThePassEndsAndStartsMeanwhileAre
   ASSERT_EQ(index.size(), 8u);
   for (const IndexLine& line : index) {
     const std::string name = line.base + ".bin";
-    test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
+    test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}},
+                                test::ProgramNameEncoding());
   }
 }
 
@@ -332,7 +334,8 @@ TEST_F(WindowRunTest, CloseDuringAPassEndsItAfterTheFileInHandAndReleasesTheList
     SCOPED_TRACE(line.archive);
     if (first) {
       const std::string name = line.base + ".bin";
-      test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}});
+      test::ExpectArchiveReadable(output / line.archive, {{name, files.at(name)}},
+                                  test::ProgramNameEncoding());
     } else {
       EXPECT_FALSE(Exists(output / line.archive));
     }

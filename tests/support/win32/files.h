@@ -12,6 +12,7 @@
 
 #include "platform/code_page.h"
 #include "platform/win32/wide_text.h"
+#include "support/program_text.h"
 
 namespace kel::test {
 
@@ -25,8 +26,6 @@ inline std::string Ansi(const std::wstring& wide) {
   return win32::BytesFromWide(wide, GetACP()).value_or("?");
 }
 
-// The tests' UTF-8 literal as the program's Windows build has its own texts: code page 932.
-inline std::string ProgramText(const std::string& utf8) { return Utf8ToCp932(utf8).value_or("?"); }
 
 inline void WriteWide(const std::wstring& path, const std::string& bytes) {
   std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);

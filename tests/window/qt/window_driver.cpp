@@ -118,7 +118,6 @@ TBitmap Capture(TForm& form) {
   return bitmap;
 }
 
-std::string ProgramText(const std::string& utf8) { return utf8; }
 std::string Separator() { return "/"; }
 
 std::vector<TWinControl*> StackingOrder(TForm& form) {

@@ -165,11 +165,6 @@ TBitmap Capture(TForm& form) {
   return shot;
 }
 
-std::string ProgramText(const std::string& utf8) {
-  const std::optional<std::wstring> wide = win32::WideFromBytes(utf8, CP_UTF8);
-  return wide ? win32::FromWide(*wide) : utf8;
-}
-
 std::string Separator() { return "\\"; }
 
 std::vector<TWinControl*> StackingOrder(TForm& form) {
