@@ -76,6 +76,8 @@ class TForm : public TWinControl {
   friend class FormWindow;
   // Called by the window when it is asked to close; true when it may close.
   bool CloseRequested();
+  // Shows the window minimised (the backend's).
+  void Minimize();
   void PlaceOnScreen();
   void ApplySize();
 

@@ -94,8 +94,6 @@ void TForm::SetCaption(const std::string& caption) {
   if (HandleAllocated()) Widget(Handle())->setWindowTitle(ToQString(caption_));
 }
 
-void TForm::SetClientSize(int width, int height) { SetBounds(Left(), Top(), width, height); }
-
 void TForm::SetFont(const TFont& font) {
   font_ = font;
   resources_->font = QtFont(font_);
@@ -118,17 +116,6 @@ TWinControl* TForm::ActiveControl() const {
     }
   }
   return active_control_;
-}
-
-void TForm::SetActiveControl(TWinControl* control) {
-  active_control_ = control;
-  if (control && Visible()) control->SetFocus();
-}
-
-void TForm::DoCreate() {
-  CallHandler([this] {
-    if (OnCreate) OnCreate(this);
-  });
 }
 
 NativeWindow TForm::CreateHandle(NativeWindow) { return Native(new FormWindow(this)); }
@@ -206,22 +193,6 @@ bool TForm::Visible() const {
   return HandleAllocated() && Widget(const_cast<TForm*>(this)->Handle())->isVisible();
 }
 
-bool TForm::CloseRequested() {
-  TCloseAction action = TCloseAction::caHide;
-  bool failed = false;
-  try {
-    if (OnClose) OnClose(this, action);
-  } catch (...) {
-    failed = true;
-    Application.HandleException(std::current_exception());
-  }
-  if (failed || action == TCloseAction::caNone) return false;
-  if (action == TCloseAction::caMinimize) {
-    Widget(Handle())->showMinimized();
-    return false;
-  }
-  if (Application.MainForm() == this) Application.Terminate();
-  return true;
-}
+void TForm::Minimize() { Widget(Handle())->showMinimized(); }
 
 }  // namespace kel

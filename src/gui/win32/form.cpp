@@ -199,8 +199,6 @@ void TForm::SetCaption(const std::string& caption) {
   if (HandleAllocated()) SetWindowTextW(Hwnd(Handle()), win32::ToWide(caption_).c_str());
 }
 
-void TForm::SetClientSize(int width, int height) { SetBounds(Left(), Top(), width, height); }
-
 void TForm::SetFont(const TFont& font) {
   HFONT made = MakeFont(font);
   font_ = font;
@@ -236,17 +234,6 @@ TWinControl* TForm::ActiveControl() const {
     }
   }
   return active_control_;
-}
-
-void TForm::SetActiveControl(TWinControl* control) {
-  active_control_ = control;
-  if (control && Visible()) control->SetFocus();
-}
-
-void TForm::DoCreate() {
-  CallHandler([this] {
-    if (OnCreate) OnCreate(this);
-  });
 }
 
 NativeWindow TForm::CreateHandle(NativeWindow) {
@@ -357,22 +344,6 @@ bool TForm::Visible() const {
   return HandleAllocated() && IsWindowVisible(Hwnd(const_cast<TForm*>(this)->Handle()));
 }
 
-bool TForm::CloseRequested() {
-  TCloseAction action = TCloseAction::caHide;
-  bool failed = false;
-  try {
-    if (OnClose) OnClose(this, action);
-  } catch (...) {
-    failed = true;
-    Application.HandleException(std::current_exception());
-  }
-  if (failed || action == TCloseAction::caNone) return false;
-  if (action == TCloseAction::caMinimize) {
-    ShowWindow(Hwnd(Handle()), SW_MINIMIZE);
-    return false;
-  }
-  if (Application.MainForm() == this) Application.Terminate();
-  return true;
-}
+void TForm::Minimize() { ShowWindow(Hwnd(Handle()), SW_MINIMIZE); }
 
 }  // namespace kel
