@@ -49,9 +49,9 @@ class BatchJob {
   // the output folder and clears it of stale temporaries, then empties the state, clears the
   // panel, searches the folder in Edit1 (the text unchanged) and arms the timer. Raises
   // EJobBusy during a pass, EFolderError or EFolderBusy before anything changes, ENameClash
-  // when two files would share an archive path and EBadFileName for a name with a control
-  // character (timer not armed, state as collected, lock released); exceptions of the search
-  // and the timer pass through. Does nothing once the lists are released.
+  // when two files would share an archive path (timer not armed, state as collected, lock
+  // released); exceptions of the search (those of SearchFile1Find among them) and the timer
+  // pass through, with the lock released. Does nothing once the lists are released.
   void Button1Click();
 
   // OnFind of SearchFile1: every regular file (also through a link) gets the next number, its
@@ -59,8 +59,9 @@ class BatchJob {
   // handler runs outside one, followed by the archive name) and source path. Directories, other
   // entries (FIFOs, sockets, devices, dangling links) and this program's temporaries are passed
   // over. Continue is left as it is. Raises ENameNotInCodePage for a file whose name has no
-  // exact form in the run's code page (Windows), which ends the start action before anything is
-  // written.
+  // exact form in the run's code page (Windows), and EBadFileName or EBadNameCharacter for an
+  // entry other than a folder whose name CheckFileName refuses; either ends the start action
+  // before anything is written.
   void SearchFile1Find(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& Continue);
 

@@ -13,10 +13,6 @@ namespace kel {
 // possible past 10,000 files, where the sequence field repeats). Requires state.Exists().
 void CheckArchivePathsDistinct(const JobState& state);
 
-// Raises EBadFileName for the first of `sources` whose file name (split by `syntax`) holds a
-// control character.
-void CheckFileNames(const TStringList& sources, const PathSyntax& syntax);
-
 // Raises ESourceOverwrite when one of `targets` (the paths the pass will write) is one of the
 // `sources`: the same path once both are expanded to full paths, or the same file on disk
 // (same device and inode) when both exist. Also raises EInOutError(3) for a path too long to
