@@ -59,6 +59,12 @@ constexpr Meaning kMeanings[] = {
      "Another run is writing into folder %1; start again when it has finished"},
     {"EBadFileName", "ファイル %1 の名前に制御文字が含まれています。圧縮を中止しました",
      "The name of file %1 contains a control character; nothing was compressed"},
+    {"EBadNameCharacter",
+     "ファイル %1 の名前に使えない文字「%2」が含まれています。圧縮を中止しました",
+     "The name of file %1 contains the character %2, which a file name cannot hold; nothing was "
+     "compressed",
+     "The name of a file contains a character that a file name cannot hold; nothing was "
+     "compressed"},
     {"ESourceOverwrite",
      "ファイル %1 は書き出し先 %2 と同じファイルです。上書きを避けるため圧縮を中止しました",
      "File %1 is the very file %2 that was to be written; nothing was compressed, so that it is "

@@ -5,7 +5,6 @@
 #include <unordered_set>
 
 #include "job/job_errors.h"
-#include "job/name_text.h"
 #include "platform/file_identity.h"
 #include "platform/file_info.h"
 #include "platform/output_folder.h"
@@ -21,11 +20,6 @@ void CheckArchivePathsDistinct(const JobState& state) {
     if (!inserted)
       throw ENameClash((*state.SourceFiles)[it->second], (*state.SourceFiles)[i], paths[i]);
   }
-}
-
-void CheckFileNames(const TStringList& sources, const PathSyntax& syntax) {
-  for (const std::string& source : sources.Items())
-    if (HasControlCharacters(syntax.ExtractFileName(source))) throw EBadFileName(source);
 }
 
 namespace {

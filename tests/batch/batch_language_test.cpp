@@ -58,6 +58,9 @@ TEST(EnglishMeaning, OfEveryJapaneseMessageOfTheSystem) {
        "Another run is writing into folder " + c + "; start again when it has finished"},
       {[&] { throw EBadFileName("/in/a\tb"); },
        "The name of file /in/a\\tb contains a control character; nothing was compressed"},
+      {[] { throw EBadNameCharacter("/in/a:b", ":"); },
+       "The name of file /in/a:b contains the character :, which a file name cannot hold; "
+       "nothing was compressed"},
       {[&] { throw ESourceOverwrite(a, z); },
        "File " + a + " is the very file " + z +
            " that was to be written; nothing was compressed, so that it is not overwritten"},

@@ -85,6 +85,20 @@ TEST_F(Win32BatchProgram, EncodingsAndNamesWithoutAnAnsiForm) {
   EXPECT_NE(folder.err.find("<U+D3F4><U+B354>"), std::string::npos) << folder.err;
 }
 
+// A name decomposed as macOS writes it has no form in the ANSI code page, by which the run would
+// have to open it; with --encoding cp932 names are UTF-8 inside the run and it is composed.
+TEST_F(Win32BatchProgram, DecomposedNameIsComposedUnderCp932) {
+  WriteWide(Path("in\\\u304b\u3099.txt"), "kana");
+  const ProgramRun refused = Batch({Path("in"), Path("one")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("<U+3099>.txt"), std::string::npos) << refused.err;
+  EXPECT_TRUE(fs::is_empty(fs::path(Path("one"))));
+  const ProgramRun cp932 = Batch({Path("in"), Path("one"), L"--encoding", L"cp932", L"--verify"});
+  EXPECT_EQ(cp932.status, 0) << cp932.err;
+  EXPECT_EQ(ReadWide(Path("one\\files.txt")), "0000_TXT.ZIP\t\x82\xaa\r\n");
+  ExpectArchiveReadable(dir_ / "one\\0000_txt.zip", {{"\u304c.txt", "kana"}}, "cp932");
+}
+
 TEST_F(Win32BatchProgram, UsageErrorsAndMissingFolders) {
   const ProgramRun usage = Batch({L"--encoding", L"shift_jis", Path("in"), Path("one")});
   EXPECT_EQ(usage.status, 2);
