@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 
+#include "batch/batch_options.h"
 #include "batch/cp932_names.h"
 #include "batch/text_format.h"
 #include "batch_program.h"
@@ -93,12 +94,15 @@ TEST(EnglishMeaning, OfEveryJapaneseMessageOfTheSystem) {
   }
 }
 
-// Every number of the message table has its reason in English (the program runs without a
-// catalogue in this test); numbers without a text of their own are shown as such.
+// Every number of the message table, and every number with a reason of its own, has its reason
+// in English (the program runs without a catalogue in this test); numbers without either are
+// shown as such.
 TEST(TranslatedReasonText, EveryNumberOfTheMessageTableInEnglish) {
   for (int number = 0; number < 2000; ++number) {
     const std::string generic = "I/O error (" + std::to_string(number) + ")";
-    const bool own_text = !EInOutError::MessageFor(number).starts_with("I/O ");
+    const bool own_text = !EInOutError::MessageFor(number).starts_with("I/O ") ||
+                          ReasonText(Reason::FromErrorNumber(number)) !=
+                              EInOutError::MessageFor(number);
     EXPECT_EQ(TranslatedReasonText(Reason::FromErrorNumber(number)) != generic, own_text) << number;
   }
   EXPECT_EQ(TranslatedReasonText(Reason::FromErrorNumber(101)), "disk full");
@@ -121,6 +125,20 @@ TEST(BatchLanguage, MissingFolderInEachLocale) {
     EXPECT_EQ(run->status, 1);
     EXPECT_EQ(run->out, "");
   }
+}
+
+// The help's examples and --encoding text are those of the system the program runs on.
+TEST(BatchLanguage, HelpSpeaksOfTheSystemsOwnFolders) {
+  const std::string windows = BatchHelp(PathStyle::kWindows);
+  const std::string posix = BatchHelp(PathStyle::kNative);
+  for (const char* text : {"  kelvarin-batch C:\\作業\\報告書 D:\\納品\n",
+                           "  kelvarin-batch --encoding utf-8 C:\\作業\\報告書 D:\\納品\n",
+                           "Shift-JIS on Japanese Windows; a name outside it\n"}) {
+    EXPECT_NE(windows.find(text), std::string::npos) << text;
+    EXPECT_EQ(posix.find(text), std::string::npos) << text;
+  }
+  EXPECT_EQ(windows.find("~/reports"), std::string::npos);
+  EXPECT_EQ(windows.substr(0, 600), posix.substr(0, 600));  // usage and description alike
 }
 
 TEST(BatchLanguage, HelpAndUsageInEachLocale) {

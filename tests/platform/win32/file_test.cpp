@@ -33,10 +33,8 @@ TEST(Win32ErrorTest, SameNumbersAsThePosixBackend) {
       {ERROR_WRITE_PROTECT, 5},
       {ERROR_DISK_FULL, 101},
       {ERROR_HANDLE_DISK_FULL, 101},
-      {ERROR_FILE_TOO_LARGE, 101},
       {ERROR_FILE_EXISTS, 80},
       {ERROR_ALREADY_EXISTS, 80},
-      {ERROR_SHARING_VIOLATION, 32},
       {ERROR_IO_DEVICE, 1117},
       {ERROR_INVALID_PARAMETER, 87},
       {ERROR_NOT_SUPPORTED, 50},
@@ -45,6 +43,25 @@ TEST(Win32ErrorTest, SameNumbersAsThePosixBackend) {
   };
   for (const auto& [error, number] : cases)
     EXPECT_EQ(win32::ErrorNumberFromWin32(error), number) << error;
+  // Conditions a user can act on keep the system's message and get a reason of their own.
+  const struct {
+    DWORD error;
+    int number;
+    const char* reason;
+  } own_reasons[] = {
+      {ERROR_SHARING_VIOLATION, 32, "別のプログラムがこのファイルを使用中です"},
+      {ERROR_LOCK_VIOLATION, 33, "別のプログラムがこのファイルを使用中です"},
+      {ERROR_FILE_TOO_LARGE, 223, "ファイルが大きすぎて、このドライブには置けません"},
+      {ERROR_NETNAME_DELETED, 59, "ネットワーク上のフォルダとの接続が切れました"},
+      {ERROR_BAD_NET_NAME, 53, "ネットワーク上のフォルダが見つかりません"},
+      {ERROR_NOT_READY, 21, "ドライブの準備ができていません"},
+  };
+  for (const auto& row : own_reasons) {
+    const int number = win32::ErrorNumberFromWin32(row.error);
+    EXPECT_EQ(number, row.number) << row.error;
+    EXPECT_EQ(EInOutError(number).Message(), "I/O エラー (" + std::to_string(number) + ")");
+    EXPECT_TRUE(ReasonText(Reason::FromErrorNumber(number)).starts_with(row.reason)) << number;
+  }
   // A code without a counterpart keeps its number and gets the generic text.
   EXPECT_EQ(EInOutError(win32::ErrorNumberFromWin32(ERROR_NOT_SUPPORTED)).Message(),
             EInOutError(50).Message());
@@ -210,7 +227,7 @@ TEST(Win32LongPaths, FilesLookupsAndReplacementsBeyondMaxPath) {
   std::string folder = dir.path();
   while (folder.size() < 400) {
     folder += "\\" + std::string(60, 'd');
-    ASSERT_TRUE(CreateDirectoryW(win32::LongPathForm(Wide(folder)).c_str(), nullptr)) << folder;
+    ASSERT_TRUE(CreateDirectoryW(win32::ExtendedPath(Wide(folder)).c_str(), nullptr)) << folder;
   }
   const std::string path = folder + "\\report.docx";
   ASSERT_GT(path.size(), static_cast<std::size_t>(MAX_PATH));
