@@ -49,9 +49,13 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
   if (!IsZero(data.ftLastAccessTime))
     record.last_access_time = win32::TimespecFromFileTime(data.ftLastAccessTime);
 
-  // The listed name goes after the folder as it is: it names this very entry.
+  // The listed name goes after the folder as it is: it names this very entry. ("." and ".."
+  // would be taken as names there; they are the folders the caller has already.)
+  const std::wstring_view name = data.cFileName;
   const win32::ScopedHandle handle =
-      win32::OpenForStatus(folder + data.cFileName, /*follow_links=*/true);
+      name == L"." || name == L".."
+          ? win32::ScopedHandle()
+          : win32::OpenForStatus(folder + data.cFileName, /*follow_links=*/true);
   int error_number = 0;
   const std::optional<FileStatus> status =
       handle.IsValid() ? win32::StatusOfHandle(handle.Get(), error_number) : std::nullopt;

@@ -221,6 +221,32 @@ TEST(Win32Paths, FullAndResolvedPaths) {
   EXPECT_EQ(error_number, 2);
 }
 
+// The one form every file-system call takes: the full path after "\\?\", each name as it
+// stands (a trailing dot or space, a device name); only "/", "." and ".." are read.
+TEST(Win32Paths, ExtendedPathKeepsEveryNameAsItStands) {
+  const struct {
+    const wchar_t* given;
+    const wchar_t* system;
+  } rows[] = {
+      {L"C:\\作業\\a.txt.", L"\\\\?\\C:\\作業\\a.txt."},
+      {L"C:\\in\\b ", L"\\\\?\\C:\\in\\b "},
+      {L"C:\\in\\CON.txt", L"\\\\?\\C:\\in\\CON.txt"},
+      {L"C:\\in\\nul", L"\\\\?\\C:\\in\\nul"},
+      {L"C:/in/./x/../COM1", L"\\\\?\\C:\\in\\COM1"},
+      {L"C:\\in\\", L"\\\\?\\C:\\in"},
+      {L"C:\\..", L"\\\\?\\C:\\"},
+      {L"\\\\server\\share\\dir\\aux.log", L"\\\\?\\UNC\\server\\share\\dir\\aux.log"},
+      {L"//server/share/../x ", L"\\\\?\\UNC\\server\\share\\x "},
+      {L"\\\\?\\C:\\kept\\..\\as is", L"\\\\?\\C:\\kept\\..\\as is"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(win32::ExtendedPath(row.given), row.system);
+  // A relative path goes after the current folder, its names untouched.
+  std::wstring current(MAX_PATH, L'\0');
+  current.resize(GetCurrentDirectoryW(MAX_PATH, current.data()));
+  EXPECT_EQ(win32::ExtendedPath(L"x\\LPT1.dat."), win32::ExtendedPath(current + L"\\x\\LPT1.dat."));
+  EXPECT_TRUE(win32::ExtendedPath(L"x").starts_with(L"\\\\?\\"));
+}
+
 // Paths past MAX_PATH reach the system in the "\\?\" form; the program never sees it.
 TEST(Win32LongPaths, FilesLookupsAndReplacementsBeyondMaxPath) {
   test::TempDir dir;
