@@ -130,15 +130,11 @@ TEST(BatchLanguage, MissingFolderInEachLocale) {
 // The help's examples and --encoding text are those of the system the program runs on.
 TEST(BatchLanguage, HelpSpeaksOfTheSystemsOwnFolders) {
   const std::string windows = BatchHelp(PathStyle::kWindows);
-  const std::string posix = BatchHelp(PathStyle::kNative);
-  for (const char* text : {"  kelvarin-batch C:\\作業\\報告書 D:\\納品\n",
-                           "  kelvarin-batch --encoding utf-8 C:\\作業\\報告書 D:\\納品\n",
-                           "Shift-JIS on Japanese Windows; a name outside it\n"}) {
-    EXPECT_NE(windows.find(text), std::string::npos) << text;
-    EXPECT_EQ(posix.find(text), std::string::npos) << text;
-  }
+  const std::string example = "  kelvarin-batch --encoding utf-8 C:\\作業\\報告書 D:\\納品\n";
+  EXPECT_NE(windows.find(example), std::string::npos) << windows;
+  EXPECT_NE(windows.find("Shift-JIS on Japanese Windows; a name outside it\n"), std::string::npos);
   EXPECT_EQ(windows.find("~/reports"), std::string::npos);
-  EXPECT_EQ(windows.substr(0, 600), posix.substr(0, 600));  // usage and description alike
+  EXPECT_EQ(BatchHelp(PathStyle::kNative).find("C:\\"), std::string::npos);
 }
 
 TEST(BatchLanguage, HelpAndUsageInEachLocale) {

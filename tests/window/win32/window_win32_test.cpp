@@ -3,9 +3,6 @@
 // message boxes; and a whole run typed and clicked as a user makes it.
 #include <gtest/gtest.h>
 #include <windows.h>
-// clang-format off: the system header below needs <windows.h> before it.
-#include <shlobj.h>
-// clang-format on
 
 #include <algorithm>
 #include <string>
@@ -21,7 +18,6 @@
 #include "gui/win32/win32_window.h"
 #include "job/archive_step.h"
 #include "platform/win32/wide_text.h"
-#include "support/program_text.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"
 #include "window/main_form.h"
@@ -348,53 +344,6 @@ TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
   // The temporary folder's clean-up takes plain paths, which miss these names.
   for (const char* name : {"nul", "omega "})
     DeleteFileW(win32::ExtendedPath(Wide(source / name)).c_str());
-}
-
-// The thread's open folder dialog (the shell's dialog box with its folder tree).
-HWND OpenFolderDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM result) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (lstrcmpW(name, L"#32770") != 0 || GetDlgItem(window, 0x3741) == nullptr) return TRUE;
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-// A folder picked in the dialog whose path has no form in the code page ("café" under code page
-// 932) gets the box that a folder the field cannot hold gets, and the field keeps its text; the
-// computer, which has no path at all, is passed over in silence.
-TEST_F(Win32WindowTest, PickedFolderWithoutAFormInTheCodePageIsRefusedWithABox) {
-  if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932 (LANG=ja_JP.UTF-8)";
-  test::TempDir dir;
-  const std::wstring cafe = Wide(dir / "café");
-  ASSERT_TRUE(CreateDirectoryW(cafe.c_str(), nullptr));
-  ASSERT_TRUE(test::ShowAndActivate(*Form1));
-  Form1->Edit1->SetText("C:\\kept\\");
-  for (const bool with_path : {false, true}) {
-    test::WhenFolderDialogOpens([&](test::FolderDialogDriver& dialog) {
-      if (!with_path) {
-        dialog.SelectItemWithoutPath();
-      } else {
-        PIDLIST_ABSOLUTE list = nullptr;
-        ASSERT_TRUE(SUCCEEDED(SHParseDisplayName(cafe.c_str(), nullptr, &list, 0, nullptr)));
-        SendMessageW(OpenFolderDialog(), BFFM_SETSELECTIONW, FALSE,
-                     reinterpret_cast<LPARAM>(list));
-        CoTaskMemFree(list);
-      }
-      dialog.Ok();
-    });
-    test::Click(*Form1->Button2);
-    EXPECT_EQ(capture.boxes.size(), with_path ? 1u : 0u);
-  }
-  EXPECT_EQ(Form1->Edit1->Text(), "C:\\kept\\");
-  ASSERT_EQ(capture.boxes.size(), 1u);
-  EXPECT_EQ(capture.boxes[0].Text, test::ProgramText("フォルダ名に使えない文字が含まれています."));
 }
 
 // A picture of known pixels: red grows to the right, green downwards, blue is fixed; seven
