@@ -159,7 +159,8 @@ std::wstring PlainForm(std::wstring path) {
 }  // namespace
 
 std::wstring ExtendedPath(std::wstring_view path) {
-  if (path.starts_with(kVerbatimPrefix) || path.starts_with(kDevicePrefix))
+  // An empty path names nothing, not the current folder.
+  if (path.empty() || path.starts_with(kVerbatimPrefix) || path.starts_with(kDevicePrefix))
     return std::wstring(path);
   const bool drive = path.size() >= 2 && path[1] == L':';
   if (drive && path.size() >= 3 && IsSeparator(path[2]))

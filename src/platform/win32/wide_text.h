@@ -43,7 +43,7 @@ std::optional<std::wstring> SystemPath(std::string_view path);
 // device. So the names are never given to GetFullPathNameW, which strips and maps them: a
 // relative path is put after the current folder, "/" becomes "\", and "." and ".." are folded
 // away by their text alone. A trailing separator is dropped (a root keeps its own). A path in
-// the "\\?\" or "\\.\" form already is returned as it is.
+// the "\\?\" or "\\.\" form already, and the empty path, are returned as they are.
 std::wstring ExtendedPath(std::wstring_view path);
 
 }  // namespace kel::win32

@@ -245,6 +245,7 @@ TEST(Win32Paths, ExtendedPathKeepsEveryNameAsItStands) {
   current.resize(GetCurrentDirectoryW(MAX_PATH, current.data()));
   EXPECT_EQ(win32::ExtendedPath(L"x\\LPT1.dat."), win32::ExtendedPath(current + L"\\x\\LPT1.dat."));
   EXPECT_TRUE(win32::ExtendedPath(L"x").starts_with(L"\\\\?\\"));
+  EXPECT_EQ(win32::ExtendedPath(L""), L"");
 }
 
 // Paths past MAX_PATH reach the system in the "\\?\" form; the program never sees it.
