@@ -40,7 +40,7 @@ void WriteVerbatim(const std::wstring& path, const std::string& bytes) {
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot make " << Ansi(path);
   DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
   ASSERT_EQ(written, bytes.size()) << Ansi(path);
 }
@@ -115,7 +115,7 @@ TEST_F(Win32BatchProgram, NamesWindowsWouldStripOrMapAreArchivedAsTheFilesTheyAr
   std::map<std::string, std::string> bytes;
   for (std::size_t i = 0; i < names.size(); ++i) {
     bytes[names[i]] = names[i] + ":" + MakeBytes(3000 + 97 * i, static_cast<int>(i), true);
-    WriteVerbatim(Path("in\" + names[i]), bytes[names[i]]);
+    WriteVerbatim(Path("in\\" + names[i]), bytes[names[i]]);
   }
   const ProgramRun run = Batch({Path("in"), Path("one"), L"--verify"});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -136,7 +136,8 @@ TEST_F(Win32BatchProgram, NamesWindowsWouldStripOrMapAreArchivedAsTheFilesTheyAr
   const std::string index = ReadWide(Path("one\\files.txt"));
   EXPECT_EQ(std::count(index.begin(), index.end(), '\n'), static_cast<long>(names.size())) << index;
   // The temporary folder's clean-up takes plain paths, which miss these names.
-  for (const std::string& name : names) DeleteFileW(win32::ExtendedPath(Path("in\\" + name)).c_str());
+  for (const std::string& name : names)
+    DeleteFileW(win32::ExtendedPath(Path("in\\" + name)).c_str());
 }
 
 // A source another program holds without sharing it fails by its name, with the system's

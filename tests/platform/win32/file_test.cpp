@@ -59,8 +59,10 @@ TEST(Win32ErrorTest, SameNumbersAsThePosixBackend) {
   for (const auto& row : own_reasons) {
     const int number = win32::ErrorNumberFromWin32(row.error);
     EXPECT_EQ(number, row.number) << row.error;
-    EXPECT_EQ(EInOutError(number).Message(), "I/O エラー (" + std::to_string(number) + ")");
-    EXPECT_TRUE(ReasonText(Reason::FromErrorNumber(number)).starts_with(row.reason)) << number;
+    EXPECT_EQ(EInOutError(number).Message(),
+              test::ProgramText("I/O エラー (" + std::to_string(number) + ")"));
+    const std::string reason = ReasonText(Reason::FromErrorNumber(number));
+    EXPECT_TRUE(reason.starts_with(test::ProgramText(row.reason))) << number;
   }
   // A code without a counterpart keeps its number and gets the generic text.
   EXPECT_EQ(EInOutError(win32::ErrorNumberFromWin32(ERROR_NOT_SUPPORTED)).Message(),

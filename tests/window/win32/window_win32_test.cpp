@@ -319,7 +319,7 @@ TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
                                     GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
     DWORD written = 0;
-    WriteFile(file, name, 4, &written, nullptr);
+    ::WriteFile(file, name, 4, &written, nullptr);
     CloseHandle(file);
   }
   ASSERT_TRUE(test::ShowAndActivate(*Form1));
