@@ -319,7 +319,7 @@ TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
                                     GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
     DWORD written = 0;
-    ::WriteFile(file, name, 4, &written, nullptr);
+    ::WriteFile(file, name, static_cast<DWORD>(lstrlenA(name)), &written, nullptr);
     CloseHandle(file);
   }
   ASSERT_TRUE(test::ShowAndActivate(*Form1));
@@ -337,7 +337,7 @@ TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
   test::ExpectArchiveReadable(output / "0000_TXT.ZIP", {{"alpha.txt", alpha}});
   test::ExpectArchiveReadable(output / "0001____.ZIP", {{"beta", ""}});
   test::ExpectArchiveReadable(output / "0002____.ZIP", {{"nul", "nul"}});
-  test::ExpectArchiveReadable(output / "0003____.ZIP", {{"omega ", "omeg"}});
+  test::ExpectArchiveReadable(output / "0003____.ZIP", {{"omega ", "omega "}});
   EXPECT_EQ(test::ReadFile(output / "files.txt"),
             "0000_TXT.ZIP\talpha\r\n0001____.ZIP\tbeta\r\n0002____.ZIP\tnul\r\n"
             "0003____.ZIP\tomega \r\n");
