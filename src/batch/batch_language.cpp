@@ -33,7 +33,20 @@ constexpr NumberText kErrorNumberTexts[] = {
     {106, N_("invalid numeric input")},
 };
 
+// The reasons of the numbers whose table text says nothing a user can act on (ReasonText).
+constexpr NumberText kErrorNumberReasons[] = {
+    {21, N_("the drive is not ready (its medium may have been removed)")},
+    {32, N_("another program is using this file")},
+    {33, N_("another program is using this file")},
+    {53, N_("the network folder cannot be found")},
+    {59, N_("the connection to the network folder was lost")},
+    {223, N_("the file is too large for this drive (a FAT32 drive holds no file of 4 GiB or "
+             "more)")},
+};
+
 const char* ErrorNumberText(int number) {
+  for (const NumberText& text : kErrorNumberReasons)
+    if (text.number == number) return text.english;
   for (const NumberText& text : kErrorNumberTexts)
     if (text.number == number) return text.english;
   return nullptr;
