@@ -11,37 +11,37 @@ namespace kel {
 
 enum class CheckProblem {
   // files.txt
-  kIndexByteOrderMark,   // the file starts with a UTF-8 byte-order mark
-  kIndexLfLineEnd,       // a line ends in LF alone (reported once, at the first)
-  kIndexNoLineEnd,       // the last line has no line end
+  kIndexByteOrderMark,  // the file starts with a UTF-8 byte-order mark
+  kIndexLfLineEnd,      // a line ends in LF alone (reported once, at the first)
+  kIndexNoLineEnd,      // the last line has no line end
   kIndexEmptyLine,
-  kIndexLongLine,        // more than 1,024 bytes
+  kIndexLongLine,  // more than 1,024 bytes
   kIndexNoTab,
   kIndexBadArchiveName,  // `text`: the name as the line has it
   kIndexDuplicate,       // `text`: the name; `number`: the line that lists it first
   // the archives against the index
   kArchiveMissing,
-  kArchiveCaseDiffers,   // a warning; `text`: the name on disk
-  kArchiveStray,         // `text`: the name on disk
-  kArchiveLink,          // a symbolic link stands at the archive's name
-  kArchiveNotFile,       // a FIFO, device, socket or folder stands there
-  kArchiveUnreadable,    // `text`: the reason
-  kLeftoverTemporary,    // subject: the name
+  kArchiveCaseDiffers,  // a warning; `text`: the name on disk
+  kArchiveStray,        // `text`: the name on disk
+  kArchiveLink,         // a symbolic link stands at the archive's name
+  kArchiveNotFile,      // a FIFO, device, socket or folder stands there
+  kArchiveUnreadable,   // `text`: the reason
+  kLeftoverTemporary,   // subject: the name
   // each archive
-  kArchiveDamaged,       // `finding` says what
-  kEntryBaseName,        // `text`: the entry's name
-  kEntryExtension,       // `text`: the entry's name
+  kArchiveDamaged,  // `finding` says what
+  kEntryBaseName,   // `text`: the entry's name
+  kEntryExtension,  // `text`: the entry's name
   // against SOURCE
-  kFileWithoutArchive,   // subject: the file's name
-  kArchiveWithoutFile,   // `text`: the entry's name
-  kFileInTwoArchives,    // `text`: the file's name; `other`: the first archive
-  kFileDiffers,          // `text`: the file's name; `number`: the offset of the first difference
-  kFileSize,             // `text`: the file's name; `number`: its size; `other_number`: the entry's
-  kFileUnreadable,       // `text`: the file's name; `other`: the reason
-  kFileTime,             // a warning; `text`: the file's name; `number`: seconds apart
+  kFileWithoutArchive,  // subject: the file's name
+  kArchiveWithoutFile,  // `text`: the entry's name
+  kFileInTwoArchives,   // `text`: the file's name; `other`: the first archive
+  kFileDiffers,         // `text`: the file's name; `number`: the offset of the first difference
+  kFileSize,            // `text`: the file's name; `number`: its size; `other_number`: the entry's
+  kFileUnreadable,      // `text`: the file's name; `other`: the reason
+  kFileTime,            // a warning; `text`: the file's name; `number`: seconds apart
   // short names
-  kNotShortName,         // `text`: the name
-  kNotIso9660,           // a warning; `text`: the name
+  kNotShortName,  // `text`: the name
+  kNotIso9660,    // a warning; `text`: the name
 };
 
 // One problem: where it is (an archive's listing name, "files.txt" and a line number, a file)

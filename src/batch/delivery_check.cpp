@@ -48,8 +48,8 @@ struct Slot {
   std::string disk;                   // the name on disk; empty when there is none
   bool to_read = false;               // a regular file to be read through
   uint64_t size = 0;
-  int source = -1;                    // the file of SOURCE its entry holds
-  bool entry_read = false;            // the entry's central record could be read
+  int source = -1;          // the file of SOURCE its entry holds
+  bool entry_read = false;  // the entry's central record could be read
   std::vector<Problem> problems;
   bool done = false;
 };
@@ -86,9 +86,7 @@ class DeliveryCheck {
   int SourceByIndex(const Slot& slot) const;
   void Print(const Problem& problem);
   void PrintSummary();
-  bool Stopped() const {
-    return settings_.interrupt_signal && settings_.interrupt_signal() != 0;
-  }
+  bool Stopped() const { return settings_.interrupt_signal && settings_.interrupt_signal() != 0; }
 
   const CheckSettings& settings_;
   std::ostream& out_;
@@ -122,8 +120,7 @@ std::string DeliveryCheck::ToText(const std::string& bytes) const {
 }
 
 std::string DeliveryCheck::EntryText(const EntryFacts& entry) const {
-  if ((entry.flags & kFlagUtf8Name) != 0 && syntax_.code_page == CodePage::kUtf8)
-    return entry.name;
+  if ((entry.flags & kFlagUtf8Name) != 0 && syntax_.code_page == CodePage::kUtf8) return entry.name;
   return ToText(entry.name);
 }
 
@@ -138,9 +135,9 @@ bool DeliveryCheck::ReadIndex(std::string& bytes) {
                                  {settings_.output}))
            << '\n';
     } else {
-      err_ << EscapedName(Format(_("files.txt of folder %1$s cannot be read (%2$s)"),
-                                 {settings_.output,
-                                  TranslatedReasonText(Reason::FromErrorNumber(error_number))}))
+      err_ << EscapedName(Format(
+                  _("files.txt of folder %1$s cannot be read (%2$s)"),
+                  {settings_.output, TranslatedReasonText(Reason::FromErrorNumber(error_number))}))
            << '\n';
     }
     return false;
@@ -149,9 +146,9 @@ bool DeliveryCheck::ReadIndex(std::string& bytes) {
   for (;;) {
     const int64_t n = file.TryRead(block, sizeof block, error_number);
     if (n < 0) {
-      err_ << EscapedName(Format(_("files.txt of folder %1$s cannot be read (%2$s)"),
-                                 {settings_.output,
-                                  TranslatedReasonText(Reason::FromErrorNumber(error_number))}))
+      err_ << EscapedName(Format(
+                  _("files.txt of folder %1$s cannot be read (%2$s)"),
+                  {settings_.output, TranslatedReasonText(Reason::FromErrorNumber(error_number))}))
            << '\n';
       return false;
     }
@@ -403,7 +400,8 @@ void DeliveryCheck::CheckSlots() {
       if (!slots_[i].done) break;
     }
     Slot& slot = slots_[i];
-    if (with_source_ && slot.entry != nullptr && !slot.entry_read) slot.source = SourceByIndex(slot);
+    if (with_source_ && slot.entry != nullptr && !slot.entry_read)
+      slot.source = SourceByIndex(slot);
     // Claimed here, in name order, so that the report does not depend on the workers.
     if (slot.source >= 0) {
       int& first = claimed[static_cast<std::size_t>(slot.source)];
@@ -508,8 +506,8 @@ int DeliveryCheck::Run() {
       if (current >= 0) f.current_name = slots_[static_cast<std::size_t>(current)].key;
       return f;
     };
-    panel_ = std::make_unique<TerminalPanel>(out_, facts, settings_.terminal_columns,
-                                             syntax_.code_page);
+    panel_ =
+        std::make_unique<TerminalPanel>(out_, facts, settings_.terminal_columns, syntax_.code_page);
     panel_->Start();
   }
   for (const Problem& problem : index.problems) Print(problem);

@@ -76,8 +76,7 @@ ParsedIndex ParseIndex(const std::string& bytes,
       const std::string text = to_text(listing);
       // Checked in the program's text, where the run made the name (12 bytes there).
       if (!IsArchiveName(text) || AnsiUpperCase(text, SystemCodePage()) != text) {
-        index.problems.push_back(
-            IndexProblem(CheckProblem::kIndexBadArchiveName, number, text));
+        index.problems.push_back(IndexProblem(CheckProblem::kIndexBadArchiveName, number, text));
       } else if (const auto [it, fresh] = first_line.emplace(text, number); !fresh) {
         index.problems.push_back(
             IndexProblem(CheckProblem::kIndexDuplicate, number, text, it->second));
@@ -93,10 +92,10 @@ ParsedIndex ParseIndex(const std::string& bytes,
 std::vector<Problem> ShortNameProblems(const std::string& subject, const std::string& name) {
   std::vector<Problem> problems;
   const std::size_t dot = name.find('.');
-  const bool short_name = dot != std::string::npos ? dot >= 1 && dot <= 8 &&
-                                                         name.size() - dot - 1 <= 3 &&
-                                                         name.find('.', dot + 1) == std::string::npos
-                                                   : !name.empty() && name.size() <= 8;
+  const bool short_name = dot != std::string::npos
+                              ? dot >= 1 && dot <= 8 && name.size() - dot - 1 <= 3 &&
+                                    name.find('.', dot + 1) == std::string::npos
+                              : !name.empty() && name.size() <= 8;
   Problem p;
   p.subject = subject;
   p.text = name;
@@ -107,8 +106,8 @@ std::vector<Problem> ShortNameProblems(const std::string& subject, const std::st
   }
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
-    const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || IsDigit(c) ||
-                         c == '_' || i == dot;
+    const bool allowed =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || IsDigit(c) || c == '_' || i == dot;
     if (!allowed) {
       p.kind = CheckProblem::kNotIso9660;
       problems.push_back(p);

@@ -12,9 +12,9 @@ namespace kel {
 
 // One usable line of files.txt, its names in the program's text.
 struct IndexEntry {
-  int line = 0;         // from 1
-  std::string listing;  // the archive name as listed (0003DOCX.ZIP)
-  std::string base;     // the base name after the TAB
+  int line = 0;          // from 1
+  std::string listing;   // the archive name as listed (0003DOCX.ZIP)
+  std::string base;      // the base name after the TAB
   std::string raw_base;  // the base name's bytes as files.txt holds them
 };
 

@@ -16,7 +16,8 @@ SourceFiles::SourceFiles(const std::string& folder,
                          const std::function<bool(const std::string&)>& skip) {
   DirectoryLookup lookup;
   FindRecord record;
-  for (bool found = lookup.FindFirst(folder + "*", record); found; found = lookup.FindNext(record)) {
+  for (bool found = lookup.FindFirst(folder + "*", record); found;
+       found = lookup.FindNext(record)) {
     const std::string& name = record.long_name;
     if (name == "." || name == ".." || (record.attributes & kAttrDirectory) != 0) continue;
     if (skip(name) || !IsRegularFile(folder + name)) continue;

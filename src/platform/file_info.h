@@ -61,11 +61,11 @@ bool IsRegularFile(const std::string& path);
 
 // What stands at a path itself, links not followed.
 enum class EntryKind {
-  kMissing,    // nothing, or it cannot be reached
-  kRegular,    // a regular file
+  kMissing,  // nothing, or it cannot be reached
+  kRegular,  // a regular file
   kDirectory,
-  kLink,       // a symbolic link (Windows: any reparse point), whatever it points to
-  kOther,      // a FIFO, socket or device
+  kLink,   // a symbolic link (Windows: any reparse point), whatever it points to
+  kOther,  // a FIFO, socket or device
 };
 EntryKind QueryEntryKind(const std::string& path) noexcept;
 

@@ -127,8 +127,7 @@ class Reader {
     // The builder writes no archive comment, so the end record closes the file exactly.
     if (size < kEndSize) Report(ArchiveProblem::kNoEndRecord);
     const std::string end = ReadAt(size - kEndSize, kEndSize, ArchiveProblem::kNoEndRecord);
-    if (Get32(end, 0) != kEndSignature || Get16(end, 20) != 0)
-      Report(ArchiveProblem::kNoEndRecord);
+    if (Get32(end, 0) != kEndSignature || Get16(end, 20) != 0) Report(ArchiveProblem::kNoEndRecord);
     if (Get16(end, 4) != 0 || Get16(end, 6) != 0) Report(ArchiveProblem::kEndRecordDisk);
     DirectoryPlace place{Get32(end, 16), Get32(end, 12), size - kEndSize};
     uint64_t count = Get16(end, 10);

@@ -18,42 +18,42 @@ class File;
 
 enum class ArchiveProblem {
   // Problems after which nothing more can be read.
-  kUnreadable,        // a read failed; `text` is the message table's text
-  kNoEndRecord,       // no end record closes the file (truncated, appended to, not a zip)
-  kEndRecordDisk,     // the end record names a disk other than 0
-  kEndRecordCounts,   // its two entry counts differ
-  kNoZip64End,        // a field is marked as in the Zip64 end record, which is missing
-  kZip64EndPlace,     // the locator does not point right in front of itself
-  kZip64EndBroken,    // the Zip64 end record's signature, size or disk fields are wrong
-  kZip64EndDiffers,   // the end record and the Zip64 end record disagree
-  kEntryCount,        // not exactly one entry; `actual` the count
-  kDirectoryPlace,    // the directory does not end where the end records begin
-  kDirectorySize,     // the directory cannot hold one record
-  kNoCentralRecord,   // no central record signature
-  kCentralLength,     // the record's lengths do not add up to the directory's size
-  kMethod,            // not deflate; `actual` the method
-  kCentralDisk,       // the record's disk is not 0
-  kZip64ExtraShort,   // the Zip64 extra field lacks a value it must hold
+  kUnreadable,          // a read failed; `text` is the message table's text
+  kNoEndRecord,         // no end record closes the file (truncated, appended to, not a zip)
+  kEndRecordDisk,       // the end record names a disk other than 0
+  kEndRecordCounts,     // its two entry counts differ
+  kNoZip64End,          // a field is marked as in the Zip64 end record, which is missing
+  kZip64EndPlace,       // the locator does not point right in front of itself
+  kZip64EndBroken,      // the Zip64 end record's signature, size or disk fields are wrong
+  kZip64EndDiffers,     // the end record and the Zip64 end record disagree
+  kEntryCount,          // not exactly one entry; `actual` the count
+  kDirectoryPlace,      // the directory does not end where the end records begin
+  kDirectorySize,       // the directory cannot hold one record
+  kNoCentralRecord,     // no central record signature
+  kCentralLength,       // the record's lengths do not add up to the directory's size
+  kMethod,              // not deflate; `actual` the method
+  kCentralDisk,         // the record's disk is not 0
+  kZip64ExtraShort,     // the Zip64 extra field lacks a value it must hold
   kCentralExtraBroken,  // the central record's extra fields do not parse
-  kNoZip64Extra,      // a value is marked as in the Zip64 extra field, which is missing
-  kLocalOffset,       // the local header is not at offset 0; `actual` its offset
-  kNoLocalHeader,     // no local header signature at offset 0
-  kLocalExtra,        // the local header's extra field is not the builder's Zip64 field
-  kDataLength,        // the data does not fill the space between local header and directory
-  kDataShort,         // the deflate stream ends before it is complete
-  kInflate,           // inflate refused the data; `text` is zlib's message
+  kNoZip64Extra,        // a value is marked as in the Zip64 extra field, which is missing
+  kLocalOffset,         // the local header is not at offset 0; `actual` its offset
+  kNoLocalHeader,       // no local header signature at offset 0
+  kLocalExtra,          // the local header's extra field is not the builder's Zip64 field
+  kDataLength,          // the data does not fill the space between local header and directory
+  kDataShort,           // the deflate stream ends before it is complete
+  kInflate,             // inflate refused the data; `text` is zlib's message
   // Problems after which reading goes on.
-  kEntryName,         // the entry's name is not the one expected (ExpectedEntry)
-  kFlags,             // the general-purpose flags are not those expected; `actual` the flags
-  kUtf8Mark,          // the name is marked UTF-8 but is not
-  kLocalName,         // the local header's name differs from the central record's
-  kLocalDiffers,      // version, flags, method, time or CRC differ between the two headers
-  kLocalSizes,        // the sizes differ between the two headers
-  kTrailingData,      // data follows the end of the deflate stream
-  kCrc,               // `recorded` the central record's CRC-32, `actual` the data's
-  kSize,              // `recorded` the central record's size, `actual` the inflated size
-  kSourceSize,        // `recorded` the source's size (ExpectedEntry), `actual` the inflated size
-  kUnneededZip64,     // a Zip64 record or field where no value needs one (a warning)
+  kEntryName,      // the entry's name is not the one expected (ExpectedEntry)
+  kFlags,          // the general-purpose flags are not those expected; `actual` the flags
+  kUtf8Mark,       // the name is marked UTF-8 but is not
+  kLocalName,      // the local header's name differs from the central record's
+  kLocalDiffers,   // version, flags, method, time or CRC differ between the two headers
+  kLocalSizes,     // the sizes differ between the two headers
+  kTrailingData,   // data follows the end of the deflate stream
+  kCrc,            // `recorded` the central record's CRC-32, `actual` the data's
+  kSize,           // `recorded` the central record's size, `actual` the inflated size
+  kSourceSize,     // `recorded` the source's size (ExpectedEntry), `actual` the inflated size
+  kUnneededZip64,  // a Zip64 record or field where no value needs one (a warning)
 };
 
 struct ArchiveFinding {

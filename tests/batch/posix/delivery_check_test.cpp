@@ -26,9 +26,8 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
     if (e.is_symlink()) {
       entries[name] = "-> " + fs::read_symlink(e.path()).string();
     } else if (e.is_regular_file()) {
-      entries[name] = ReadFile(e.path()) + std::to_string(fs::last_write_time(e.path())
-                                                              .time_since_epoch()
-                                                              .count());
+      entries[name] = ReadFile(e.path()) +
+                      std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
     } else {
       entries[name] = "(other)";
     }
@@ -58,8 +57,7 @@ class DeliveryCheck : public testing::Test {
   void Copy() {
     ASSERT_EQ(RunCommand("rm -rf " + ShellQuote(dir_ / "in2") + " " + ShellQuote(dir_ / "out2") +
                          " && cp -a " + ShellQuote(dir_ / "in") + " " + ShellQuote(dir_ / "in2") +
-                         " && cp -a " + ShellQuote(dir_ / "out") + " " +
-                         ShellQuote(dir_ / "out2")),
+                         " && cp -a " + ShellQuote(dir_ / "out") + " " + ShellQuote(dir_ / "out2")),
               0);
   }
 
@@ -78,8 +76,8 @@ class DeliveryCheck : public testing::Test {
 
 TEST_F(DeliveryCheck, CleanDeliveryPassesWithTheSameReportForAnyJobs) {
   const auto before = Snapshot(dir_ / "out");
-  const ProgramRun one = RunBatchProgram("--check -j1 " + Args(dir_ / "in", dir_ / "out"), "",
-                                         kEnglish);
+  const ProgramRun one =
+      RunBatchProgram("--check -j1 " + Args(dir_ / "in", dir_ / "out"), "", kEnglish);
   EXPECT_EQ(one.status, 0) << one.out << one.err;
   EXPECT_EQ(one.out, "4 archives checked, " + one.out.substr(20, one.out.find(" bytes") - 20) +
                          " bytes read\n0 errors, 0 warnings\n");
@@ -96,8 +94,8 @@ TEST_F(DeliveryCheck, CleanDeliveryPassesWithTheSameReportForAnyJobs) {
 
 struct Fault {
   const char* what;
-  std::function<void()> apply;  // on in2/out2
-  std::vector<std::string> reported;          // lines (or their starts) expected
+  std::function<void()> apply;        // on in2/out2
+  std::vector<std::string> reported;  // lines (or their starts) expected
 };
 
 class DeliveryCheckFaults : public DeliveryCheck {
@@ -113,7 +111,8 @@ class DeliveryCheckFaults : public DeliveryCheck {
     for (const std::string& line : fault.reported)
       EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out << run.err;
     const std::string count = std::to_string(fault.reported.size()) + " error";
-    if (!fault.reported.empty()) EXPECT_NE(run.out.find("\n" + count), std::string::npos) << run.out;
+    if (!fault.reported.empty())
+      EXPECT_NE(run.out.find("\n" + count), std::string::npos) << run.out;
     EXPECT_EQ(RunBatchProgram("--check -j3 " + args, "", kEnglish).out, run.out);
     EXPECT_EQ(Snapshot(dir_ / "in2"), in_before);
     EXPECT_EQ(Snapshot(dir_ / "out2"), out_before);
@@ -137,8 +136,7 @@ TEST_F(DeliveryCheckFaults, EachFaultIsReportedAsItsProblem) {
     s.replace(s.find(from), from.size(), to);
   };
   std::vector<Fault> faults = {
-      {"deleted archive", [&] { fs::remove(Disk("report")); },
-       {docx + ": the archive is missing"}},
+      {"deleted archive", [&] { fs::remove(Disk("report")); }, {docx + ": the archive is missing"}},
       {"stray archive",
        [&] { fs::copy_file(Disk("a"), fs::path(Disk("a")).parent_path() / "0099___b.zip"); },
        {"0099___B.ZIP: 0099___b.zip is not listed in files.txt"}},
@@ -154,10 +152,10 @@ TEST_F(DeliveryCheckFaults, EachFaultIsReportedAsItsProblem) {
        },
        {b + ": the local header differs from the central directory record",
         b + ": CRC-32 does not match"}},
-      {"truncated archive", [&] { fs::resize_file(Disk("report"), 1000); },
+      {"truncated archive",
+       [&] { fs::resize_file(Disk("report"), 1000); },
        {docx + ": no end record"}},
-      {"not a zip", [&] { WriteFile(Disk("report"), "hello\n"); },
-       {docx + ": no end record"}},
+      {"not a zip", [&] { WriteFile(Disk("report"), "hello\n"); }, {docx + ": no end record"}},
       {"two entries",
        [&] {
          TZipBuilder builder(PathSyntax{PathStyle::kNative, CodePage::kUtf8});
@@ -171,9 +169,7 @@ TEST_F(DeliveryCheckFaults, EachFaultIsReportedAsItsProblem) {
        [&] { edit_index([](std::string& s) { s += "0042____.ZIP\tghost\r\n"; }); },
        {"0042____.ZIP: the archive is missing"}},
       {"missing line",
-       [&] {
-         edit_index([&](std::string& s) { replace(s, b + "\ta\r\n", ""); });
-       },
+       [&] { edit_index([&](std::string& s) { replace(s, b + "\ta\r\n", ""); }); },
        {b + ": " + Lower(b) + " is not listed in files.txt", "a.b: the file has no archive"}},
       {"byte-order mark",
        [&] { edit_index([](std::string& s) { s = "\xEF\xBB\xBF" + s; }); },
@@ -193,7 +189,9 @@ TEST_F(DeliveryCheckFaults, EachFaultIsReportedAsItsProblem) {
        [&] {
          const std::string path = Path("in2/report.docx");
          Flip(path, 100);
-         ASSERT_EQ(RunCommand("touch -r " + ShellQuote(Path("in/report.docx")) + " " + ShellQuote(path)), 0);
+         ASSERT_EQ(
+             RunCommand("touch -r " + ShellQuote(Path("in/report.docx")) + " " + ShellQuote(path)),
+             0);
        },
        {docx + ": the file report.docx differs from the entry from byte 69900"}},
       {"extra source file",
@@ -202,7 +200,7 @@ TEST_F(DeliveryCheckFaults, EachFaultIsReportedAsItsProblem) {
       {"leftover temporary",
        [&] {
          fs::copy_file(Disk("a"), fs::path(Disk("a")).parent_path() /
-                                        ".kelvarin-0123456789ab-0001___b.zip.tmp");
+                                      ".kelvarin-0123456789ab-0001___b.zip.tmp");
        },
        {".kelvarin-0123456789ab-0001___b.zip.tmp: left behind by a run that did not finish"}},
       {"FIFO at an archive's name",
@@ -233,7 +231,8 @@ TEST_F(DeliveryCheckFaults, FolderWithoutIndexIsNoOutputFolder) {
   const ProgramRun run = RunBatchProgram("--check " + ShellQuote(Path("out2")), "", kEnglish);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "Folder " + Path("out2") + " is not an output folder: it holds no files.txt\n");
+  EXPECT_EQ(run.err,
+            "Folder " + Path("out2") + " is not an output folder: it holds no files.txt\n");
 }
 
 }  // namespace
