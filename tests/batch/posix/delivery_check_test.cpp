@@ -225,14 +225,23 @@ TEST_F(DeliveryCheckFaults, EachFaultIsReportedAsItsProblem) {
   for (const Fault& fault : faults) Run(fault);
 }
 
-TEST_F(DeliveryCheckFaults, FolderWithoutIndexIsNoOutputFolder) {
+TEST_F(DeliveryCheckFaults, FoldersThatCannotBeCheckedGetOneMessage) {
   Copy();
+  // A run writing into the folder holds its lock: the check does not read it.
+  const ProgramRun busy =
+      RunBatchProgram("--check " + ShellQuote(Path("out2")),
+                      "flock " + ShellQuote(Path("out2")) + " sleep 3 & sleep 1;", kEnglish);
+  EXPECT_EQ(busy.status, 1);
+  EXPECT_EQ(busy.out, "");
+  EXPECT_NE(busy.err.find("In English: Another run is writing into folder"), std::string::npos)
+      << busy.err;
   fs::remove(Path("out2/files.txt"));
   const ProgramRun run = RunBatchProgram("--check " + ShellQuote(Path("out2")), "", kEnglish);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err,
             "Folder " + Path("out2") + " is not an output folder: it holds no files.txt\n");
+  EXPECT_EQ(RunBatchProgram("--check --verify " + ShellQuote(Path("out2"))).status, 2);
 }
 
 }  // namespace
