@@ -92,6 +92,31 @@ TEST_F(DeliveryCheck, CleanDeliveryPassesWithTheSameReportForAnyJobs) {
   EXPECT_EQ(Snapshot(dir_ / "out"), before);
 }
 
+// Names go through the run's encoding, and through the other one when that is not given; an
+// extension field outside ISO 9660 level 1 is a warning. A folder that is its own source holds
+// archives and files.txt that are not source files.
+TEST(DeliveryCheckNames, EncodingsAndAFolderThatIsItsOwnSource) {
+  TempDir dir;
+  fs::create_directories(dir / "in");
+  fs::create_directories(dir / "out");
+  WriteFile(dir / "in/日本語.txt", "nihongo");
+  WriteFile(dir / "in/写真.テキスト", MakeBytes(5000, 3, true));
+  ASSERT_EQ(RunBatchProgram("--encoding cp932 " + Args(dir / "in", dir / "out")).status, 0);
+  const std::string iso = "0001_テ.ZIP: warning: 0001_テ.zip holds characters that ISO 9660";
+  for (const char* encoding : {"--encoding cp932 ", ""}) {
+    SCOPED_TRACE(encoding);
+    const ProgramRun run = RunBatchProgram(
+        "--check " + std::string(encoding) + Args(dir / "in", dir / "out"), "", kEnglish);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find(iso), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("0 errors, 1 warning\n"), std::string::npos) << run.out;
+  }
+  ASSERT_EQ(RunBatchProgram(Args(dir / "in", dir / "in")).status, 0);
+  const ProgramRun same = RunBatchProgram("--check " + Args(dir / "in", dir / "in"), "", kEnglish);
+  EXPECT_EQ(same.status, 0) << same.out;
+  EXPECT_TRUE(same.out.starts_with(iso)) << same.out;
+}
+
 struct Fault {
   const char* what;
   std::function<void()> apply;        // on in2/out2
