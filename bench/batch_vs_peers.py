@@ -20,7 +20,7 @@ and on all cores, without and with SOURCE) against `unzip -tqq` over the archive
 Contenders take turns, one run each per round. Corpora: "mixed" (many small text, CSV and
 JSON files, a few large logs, binary tables, already-compressed data; about 100 MB) and
 "small" (3000 files of 0.2 to 8 KB). Then the peak resident memory of kelvarin-batch on a
-4 GiB sparse file (with and without --verify).
+4 GiB sparse file (with and without --verify, and its --check).
 
 Everything runs in a folder on tmpfs (/dev/shm) when there is one, so that the disk and other
 processes' write-back do not decide the result; --work names another place.
@@ -304,7 +304,8 @@ def peak_memory(program, work):
     with open(os.path.join(folder, "disk.img"), "wb") as f:
         f.truncate(4 << 30)
     print("\npeak resident memory, one 4 GiB sparse file:")
-    for extra in ([], ["--verify"]):
+    for extra in ([], ["--verify"], ["--check"]):
+        # The check reads the archive the runs before it wrote, against its source.
         command = [program] + extra + [folder, out]
         start = time.perf_counter()
         if shutil.which("time") or os.path.exists("/usr/bin/time"):
