@@ -29,14 +29,17 @@ std::string FolderErrorText(EFolderError::Kind kind, const std::string& folder) 
     case EFolderError::Kind::kNoOutputFolder:
       // "No output folder is given."
       return "出力先フォルダが指定されていません";
+    case EFolderError::Kind::kUnlistable:
+      // "The files of folder X cannot be listed; nothing was compressed."
+      return "フォルダ " + EscapedName(folder) + " の中を一覧できません。圧縮を中止しました";
   }
   return {};
 }
 
 }  // namespace
 
-EFolderError::EFolderError(Kind kind, const std::string& folder)
-    : Exception(FolderErrorText(kind, folder)) {}
+EFolderError::EFolderError(Kind kind, const std::string& folder, Reason reason)
+    : Exception(FolderErrorText(kind, folder), reason) {}
 
 // "Another run is writing into folder X; wait until it has finished."
 EFolderBusy::EFolderBusy(const std::string& folder)

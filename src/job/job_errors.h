@@ -25,12 +25,13 @@ class ESourceOverwrite : public Exception {
   const char* ClassName() const noexcept override { return "ESourceOverwrite"; }
 };
 
-// A folder field that names no folder: it does not exist, it is a file, or it is empty.
-// Raised by the start action before anything is collected or written.
+// A folder field that names no folder: it does not exist, it is a file, or it is empty; or the
+// source folder (or a folder below it) cannot be listed, with the system's reason beside.
+// Raised by the start action before anything is written.
 class EFolderError : public Exception {
  public:
-  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder };
-  EFolderError(Kind kind, const std::string& folder);
+  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder, kUnlistable };
+  EFolderError(Kind kind, const std::string& folder, Reason reason = {});
   const char* ClassName() const noexcept override { return "EFolderError"; }
 };
 

@@ -29,6 +29,7 @@ namespace kel {
 
 class File;
 class OutputFile;
+class OutputFolder;
 struct EntryStream;
 struct FileStatus;
 
@@ -90,6 +91,12 @@ class TZipBuilder {
   // An archive still open is discarded (its temporary removed).
   ~TZipBuilder();
 
+  // Archives of later OpenArchive calls go into `folder` (under their path's file name), the
+  // folder a run opened and locked, whatever becomes of the path that named it; nullptr: into
+  // the folder each archive's path names, opened for that archive. `folder` must outlive the
+  // archives written into it.
+  void SetOutputFolder(const OutputFolder* folder) noexcept { folder_ = folder; }
+
   // Starts a new archive for `archive_path`; entry names are made relative to the directory
   // part of `base_dir`. An open archive is discarded first (DiscardArchive without touching its
   // path). Creates the temporary; nothing happens at `archive_path` until CloseArchive. Raises
@@ -111,8 +118,10 @@ class TZipBuilder {
 
   // Gives up on the open archive: its temporary is removed and the entry standing at its path
   // (an archive of an earlier run, or a link: the entry itself, never what a link points to)
-  // is removed too, so that a file that could not be archived leaves no archive behind. The
-  // builder then has no archive open. Never throws.
+  // is removed too, so that a file that could not be archived leaves no archive behind; never
+  // a folder, FIFO, socket or device node (RemoveFailedOutput). After a close whose move was
+  // refused the path is not touched: what stands there is not this builder's. The builder
+  // then has no archive open. Never throws.
   void DiscardArchive() noexcept;
 
   // The open archive's path; empty when none is open (or after a failed OpenArchive, the path
@@ -143,8 +152,13 @@ class TZipBuilder {
   std::string EntryNameFor(const std::string& path, const PathSyntax& syntax,
                            uint16_t& flags) const;
 
+  // The folder of the open archive: the run's (folder_) or one opened for it (own_folder_).
+  const OutputFolder& ArchiveFolder() const;
+
   PathSyntax syntax_;
   bool syntax_given_ = false;
+  const OutputFolder* folder_ = nullptr;
+  std::unique_ptr<OutputFolder> own_folder_;
   std::string archive_name_;
   std::string archive_base_dir_;
   std::vector<std::pair<std::string, TPkHeader>> archive_entries_;

@@ -5,6 +5,7 @@
 #include "platform/win32/file_status.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_error.h"
 
 namespace kel {
 
@@ -41,6 +42,8 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
       record.alternate_name = std::move(*short_name);
   }
   record.attributes = data.dwFileAttributes & win32::kReportedAttributes;
+  record.is_regular = (data.dwFileAttributes &
+                       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
   record.size_high = data.nFileSizeHigh;
   record.size_low = data.nFileSizeLow;
   if (!IsZero(data.ftCreationTime))
@@ -60,6 +63,7 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
     record.inode = status->inode;
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       record.attributes = status->attributes;
+      record.is_regular = status->is_regular;
       record.size_high = static_cast<uint32_t>(status->size >> 32);
       record.size_low = static_cast<uint32_t>(status->size);
       record.creation_time = status->creation_time;
@@ -74,7 +78,8 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
 
 DirectoryLookup::~DirectoryLookup() { Close(); }
 
-DirectoryLookup::DirectoryLookup(DirectoryLookup&& other) noexcept : state_(other.state_) {
+DirectoryLookup::DirectoryLookup(DirectoryLookup&& other) noexcept
+    : state_(other.state_), error_number_(other.error_number_) {
   other.state_ = nullptr;
 }
 
@@ -82,6 +87,7 @@ DirectoryLookup& DirectoryLookup::operator=(DirectoryLookup&& other) noexcept {
   if (this != &other) {
     Close();
     state_ = other.state_;
+    error_number_ = other.error_number_;
     other.state_ = nullptr;
   }
   return *this;
@@ -89,6 +95,7 @@ DirectoryLookup& DirectoryLookup::operator=(DirectoryLookup&& other) noexcept {
 
 bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
   Close();
+  error_number_ = 0;
   try {
     if (pattern.empty() || pattern.back() == '\\' || pattern.back() == '/') return false;
     const std::optional<std::wstring> wide = win32::SystemPath(pattern);
@@ -96,7 +103,13 @@ bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
     WIN32_FIND_DATAW data{};
     const HANDLE handle = FindFirstFileExW(wide->c_str(), FindExInfoStandard, &data,
                                            FindExSearchNameMatch, nullptr, 0);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE) {
+      // Nothing matched: no failure. Anything else kept the folder's entries from being seen.
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+        error_number_ = win32::ErrorNumberFromWin32(error);
+      return false;
+    }
     state_ = new State(handle);
     state_->folder = FolderOf(*wide);
     first = Describe(data, state_->folder);
@@ -110,7 +123,11 @@ bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
 bool DirectoryLookup::FindNext(FindRecord& next) {
   if (state_ == nullptr) return false;
   WIN32_FIND_DATAW data{};
-  if (!FindNextFileW(state_->find.Get(), &data)) return false;
+  if (!FindNextFileW(state_->find.Get(), &data)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES) error_number_ = win32::ErrorNumberFromWin32(error);
+    return false;
+  }
   next = Describe(data, state_->folder);
   return true;
 }

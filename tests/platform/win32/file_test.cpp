@@ -11,6 +11,7 @@
 #include "platform/folder_lock.h"
 #include "platform/interrupt_watch.h"
 #include "platform/output_file.h"
+#include "platform/output_folder.h"
 #include "platform/win32/console_control.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_error.h"
@@ -248,7 +249,10 @@ TEST(Win32FolderLock, ASecondLockOfTheSameFolderIsRefusedUntilTheFirstGoes) {
   OutputFile output = OutputFile::TryCreate(dir / "out\\files.txt", error_number);
   ASSERT_TRUE(output.IsOpen());
   EXPECT_EQ(output.TryCommit(), 0);
-  EXPECT_EQ(RemoveStaleTemporaries(dir / "out\\"), 0);
+  const OutputFolder out = OutputFolder::TryOpen(dir / "out", error_number);
+  std::vector<std::string> names;
+  ASSERT_TRUE(out.TryList(names, error_number)) << error_number;
+  EXPECT_EQ(names, std::vector<std::string>{"files.txt"});
   FolderLock moved = std::move(first);
   EXPECT_EQ(FolderLock::TryAcquire(dir / "out").GetState(), FolderLock::State::kBusy);
   moved = FolderLock();
