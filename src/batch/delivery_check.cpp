@@ -19,15 +19,15 @@
 #include "job/archive_naming.h"
 #include "job/job_errors.h"
 #include "job/name_text.h"
+#include "job/own_temporaries.h"
 #include "platform/code_page.h"
 #include "platform/directory_lookup.h"
 #include "platform/dos_time.h"
 #include "platform/error_text.h"
 #include "platform/file.h"
 #include "platform/file_info.h"
-#include "platform/folder_lock.h"
 #include "platform/interrupt_watch.h"
-#include "platform/output_file.h"
+#include "platform/output_folder.h"
 #include "platform/path_syntax.h"
 #include "platform/translation.h"
 #include "zip/archive_reader.h"
@@ -77,7 +77,10 @@ class DeliveryCheck {
   std::string EntryText(const EntryFacts& entry) const;
   bool ReadIndex(std::string& bytes);
   void PlaceArchives(const ParsedIndex& index);
-  bool IsLeftoverTemporary(const std::string& name) const { return IsTemporaryName(name); }
+  // A killed run's leftover, proven as the run's clean-up proves it.
+  bool IsLeftoverTemporary(const std::string& name) const {
+    return HasOwnTemporaryName(name) && IsOwnTemporary(folder_, name);
+  }
   void CheckSlots();
   void CheckArchive(Slot& slot);
   void CheckEntry(Slot& slot, const EntryFacts& entry, std::unique_ptr<SourceComparison>& source);
@@ -93,6 +96,7 @@ class DeliveryCheck {
   std::ostream& err_;
   PathSyntax syntax_;
   std::string output_;  // with its trailing separator
+  OutputFolder folder_;  // `output_`, open and locked while the check runs
   bool with_source_ = false;
   SourceFiles sources_;
   std::vector<Slot> slots_;
@@ -465,21 +469,26 @@ int DeliveryCheck::Run() {
     return 1;
   }
   // As a run takes it: a folder that a run is writing is not read half-written.
-  const FolderLock lock = FolderLock::TryAcquire(output_);
-  switch (lock.GetState()) {
-    case FolderLock::State::kLocked:
+  int error_number = 0;
+  folder_ = OutputFolder::TryOpen(output_, error_number);
+  if (!folder_.IsOpen()) {
+    err_ << ErrorLines(EInOutError(error_number), settings_.english_notes) << std::flush;
+    return 1;
+  }
+  switch (folder_.TryLock(error_number)) {
+    case OutputFolder::LockState::kLocked:
       break;
-    case FolderLock::State::kBusy:
+    case OutputFolder::LockState::kBusy:
       err_ << ErrorLines(EFolderBusy(output_), settings_.english_notes) << std::flush;
       return 1;
-    case FolderLock::State::kUnsupported:
+    case OutputFolder::LockState::kUnsupported:
       err_ << EscapedName(Format(_("Folder %s cannot be locked: another run writing into it "
                                    "at the same time would go unnoticed"),
                                  {output_}))
            << '\n';
       break;
-    case FolderLock::State::kFailed:
-      err_ << ErrorLines(EInOutError(lock.ErrorNumber()), settings_.english_notes) << std::flush;
+    case OutputFolder::LockState::kFailed:
+      err_ << ErrorLines(EInOutError(error_number), settings_.english_notes) << std::flush;
       return 1;
   }
   std::string bytes;
@@ -489,8 +498,11 @@ int DeliveryCheck::Run() {
   with_source_ = !source.empty();
   if (with_source_) {
     const bool same = source == output_;
-    sources_ = SourceFiles(source, [this, same](const std::string& name) {
-      if (IsTemporaryName(name)) return true;
+    // As a run collects: its own temporaries are no sources, a user's look-alike is.
+    int source_error = 0;
+    const OutputFolder source_folder = OutputFolder::TryOpen(source, source_error);
+    sources_ = SourceFiles(source, [&](const std::string& name) {
+      if (HasOwnTemporaryName(name) && IsOwnTemporary(source_folder, name)) return true;
       return same && (name == kIndexName || IsArchiveName(name));
     });
   }
