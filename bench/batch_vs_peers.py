@@ -14,10 +14,13 @@ contender, three times (the median counts), from a warm page cache:
   pigz -K -6              pigz's Zip output, one process per file (pigz itself uses all cores)
   python zipfile          ZIP_DEFLATED level 6, one process writing all archives
 
+Then the check of a delivery on the mixed corpus's output: kelvarin-batch --check (file by file
+and on all cores, without and with SOURCE) against `unzip -tqq` over the archives one by one.
+
 Contenders take turns, one run each per round. Corpora: "mixed" (many small text, CSV and
 JSON files, a few large logs, binary tables, already-compressed data; about 100 MB) and
 "small" (3000 files of 0.2 to 8 KB). Then the peak resident memory of kelvarin-batch on a
-4 GiB sparse file (with and without --verify).
+4 GiB sparse file (with and without --verify, and its --check).
 
 Everything runs in a folder on tmpfs (/dev/shm) when there is one, so that the disk and other
 processes' write-back do not decide the result; --work names another place.
@@ -28,6 +31,7 @@ Not a test: nothing fails. A full run takes about four minutes on two cores.
 
 usage: python3 bench/batch_vs_peers.py [--program build/src/batch/kelvarin-batch]
                                        [--runs 3] [--work DIR] [--keep DIR] [--skip-memory]
+                                       [--only-check]
 """
 
 import argparse
@@ -251,6 +255,47 @@ def bench_corpus(name, corpus, work, program, reference, cores, runs):
         shutil.rmtree(out, ignore_errors=True)
 
 
+def bench_check(corpus, work, program, cores, runs):
+    """Reading a delivery back: --check against unzip -t over the same archives."""
+    out = os.path.join(work, "check-out")
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    subprocess.run([program, corpus, out], check=True, stdout=subprocess.DEVNULL)
+    warm(out)
+    warm(corpus)
+    size = folder_bytes(out)
+    count = sum(1 for n in os.listdir(out) if n.endswith(".zip"))
+
+    def check(*args):
+        return lambda: subprocess.run([program, "--check", *args], check=True,
+                                      stdout=subprocess.DEVNULL)
+
+    entries = [
+        ("unzip -tqq loop",
+         lambda: sh('cd "$1" && for f in *.zip; do unzip -tqq "$f" || exit 1; done', out)),
+        ("--check -j1 OUTPUT", check("--jobs", "1", out)),
+        (f"--check OUTPUT (all {cores} cores)", check(out)),
+        ("--check -j1 SOURCE OUTPUT", check("--jobs", "1", corpus, out)),
+        (f"--check SOURCE OUTPUT (all {cores})", check(corpus, out)),
+    ]
+    times = [[] for _ in entries]
+    for _ in range(runs):
+        for i, (_, action) in enumerate(entries):
+            start = time.perf_counter()
+            action()
+            times[i].append(time.perf_counter() - start)
+    medians = [statistics.median(t) for t in times]
+    print(f"\ncheck of the mixed output: {count} archives, {size / 1e6:.1f} MB; "
+          f"median of {runs} runs")
+    print(f"{'reader':<34}{'seconds':>9}{'MB/s':>9}{'x unzip':>9}")
+    for (label, _), seconds in zip(entries, medians):
+        print(f"{label:<34}{seconds:>9.2f}{size / 1e6 / seconds:>9.1f}"
+              f"{medians[0] / seconds:>9.2f}")
+    print(f"targets: --check -j1 reads {medians[0] / medians[1]:.2f}x as fast as unzip -tqq "
+          f"(>= 1); on all cores {medians[0] / medians[2]:.2f}x (>= 1.8)")
+    shutil.rmtree(out, ignore_errors=True)
+
+
 def peak_memory(program, work):
     folder = os.path.join(work, "sparse")
     out = os.path.join(work, "sparse-out")
@@ -259,7 +304,8 @@ def peak_memory(program, work):
     with open(os.path.join(folder, "disk.img"), "wb") as f:
         f.truncate(4 << 30)
     print("\npeak resident memory, one 4 GiB sparse file:")
-    for extra in ([], ["--verify"]):
+    for extra in ([], ["--verify"], ["--check"]):
+        # The check reads the archive the runs before it wrote, against its source.
         command = [program] + extra + [folder, out]
         start = time.perf_counter()
         if shutil.which("time") or os.path.exists("/usr/bin/time"):
@@ -288,6 +334,8 @@ def main():
     parser.add_argument("--keep", help="work in this folder and keep the corpora")
     parser.add_argument("--work", help="make the temporary work folder in this folder")
     parser.add_argument("--skip-memory", action="store_true")
+    parser.add_argument("--only-check", action="store_true",
+                        help="measure only the check of a delivery")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     if not os.access(program, os.X_OK):
@@ -317,10 +365,12 @@ def main():
               f"load average before: {load:.2f}")
         if load > 0.5:
             print("warning: the machine is busy; the figures below are not to be trusted")
-        for name in ("mixed", "small"):
-            bench_corpus(name, os.path.join(corpora, name), work, program, reference, cores,
-                         args.runs)
-        if not args.skip_memory:
+        if not args.only_check:
+            for name in ("mixed", "small"):
+                bench_corpus(name, os.path.join(corpora, name), work, program, reference, cores,
+                             args.runs)
+        bench_check(os.path.join(corpora, "mixed"), work, program, cores, args.runs)
+        if not args.skip_memory and not args.only_check:
             peak_memory(program, work)
         print(f"\nload average after: {os.getloadavg()[0]:.2f}")
     finally:

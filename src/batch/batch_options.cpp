@@ -61,6 +61,8 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
       options.verify = true;
     } else if (name == "--keep-going") {
       options.keep_going = true;
+    } else if (name == "--check") {
+      options.check = true;
     } else {
       options.error = Format(_("unknown option %s"), {arg});
       return false;
@@ -117,13 +119,19 @@ BatchOptions ParseBatchOptions(const std::vector<std::string>& args) {
       if (!ApplyOption(arg, options, next)) return options;
     }
   }
-  if (operands.size() != 2) {
-    options.error = operands.size() < 2 ? _("missing folder") : _("too many arguments");
+  if (options.check && (options.verify || options.keep_going)) {
+    options.error = Format(_("option %s cannot be used with --check"),
+                           {options.verify ? "--verify" : "--keep-going"});
+    return options;
+  }
+  const std::size_t least = options.check ? 1 : 2;
+  if (operands.size() < least || operands.size() > 2) {
+    options.error = operands.size() < least ? _("missing folder") : _("too many arguments");
     return options;
   }
   options.action = BatchOptions::Action::kRun;
-  options.source = operands[0];
-  options.output = operands[1];
+  if (operands.size() == 2) options.source = operands[0];
+  options.output = operands.back();
   return options;
 }
 
@@ -165,7 +173,10 @@ int EffectiveJobs(int requested) {
   return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
-std::string BatchUsage() { return _("usage: kelvarin-batch SOURCE OUTPUT [OPTION]...\n"); }
+std::string BatchUsage() {
+  return _("usage: kelvarin-batch SOURCE OUTPUT [OPTION]...\n") +
+         std::string(_("       kelvarin-batch --check [SOURCE] OUTPUT [OPTION]...\n"));
+}
 
 // The --encoding option as it works on the system whose paths `style` writes.
 std::string EncodingHelp(PathStyle style) {
@@ -202,6 +213,15 @@ std::string ExamplesHelp(PathStyle style) {
            "      read every archive back and check it against its file after writing it\n");
 }
 
+// The check's example, with the folders of ExamplesHelp.
+std::string CheckExampleHelp(PathStyle style) {
+  if (style == PathStyle::kWindows)
+    return _("  kelvarin-batch --check C:\\作業\\報告書 D:\\納品\n"
+             "      before sending: is everything of C:\\作業\\報告書 in D:\\納品, intact?\n");
+  return _("  kelvarin-batch --check ~/reports /media/usb/reports\n"
+           "      before sending: is everything of ~/reports in /media/usb/reports, intact?\n");
+}
+
 // In blocks, so that a change to one leaves the translations of the others in place.
 std::string BatchHelp(PathStyle style) {
   return BatchUsage() + "\n" +
@@ -224,7 +244,16 @@ std::string BatchHelp(PathStyle style) {
          EncodingHelp(style) +
          _("  -h, --help         show this text and exit\n"
            "      --version      show the version and exit\n") +
-         "\n" + ExamplesHelp(style) + "\n" +
+         "\n" +
+         _("      --check        read, never write: check the finished output folder OUTPUT\n"
+           "                     (files.txt, every archive through, names) and, with SOURCE,\n"
+           "                     that every file of SOURCE is in its archive byte for byte;\n"
+           "                     one line per problem, a summary, status 0 when there is no\n"
+           "                     error (warnings allowed), 1 when there is one. --jobs N\n"
+           "                     reads N archives at once; --encoding as for the run\n") +
+         "\n" +
+         ExamplesHelp(style) + CheckExampleHelp(style) +
+         "\n" +
          _("Exit status: 0 done, 1 the job failed or a file was skipped (message on standard\n"
            "error), 2 bad usage.\n");
 }

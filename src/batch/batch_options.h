@@ -39,6 +39,7 @@ struct BatchOptions {
   int jobs = 0;                                     // files compressed at once; 0 = one per core
   bool verify = false;                              // read every archive back after writing it
   bool keep_going = false;                          // skip a file that cannot be archived and go on
+  bool check = false;  // check a finished output folder instead of a run (source may be empty)
   BatchEncoding encoding = BatchEncoding::kSystem;  // entry names and files.txt
 };
 
@@ -46,6 +47,7 @@ struct BatchOptions {
 constexpr int kMaxJobs = 1024;
 
 // Parses the arguments after the program name. Options and operands may come in any order;
+// --check takes OUTPUT or SOURCE OUTPUT and goes with --jobs and --encoding only;
 // "--" ends the options; "-" alone is a folder name. --help or --version anywhere wins over
 // operands. An option's value follows it ("--jobs 4", "-j 4") or is joined to it ("--jobs=4",
 // "-j4", "--encoding=cp932").

@@ -91,21 +91,6 @@ std::string EnglishNote(const Failure& failure, bool english, const std::string&
   return indent + "  In English: " + EscapedName(meaning) + ".\n";
 }
 
-// A failure that ends the run: its line and the English one.
-std::string ErrorLines(const Exception& e, bool english) {
-  const std::string kind = e.ClassName();
-  const Failure failure{kind, e.Message(), e.GetReason()};
-  return ErrorLine(failure) + '\n' + EnglishNote(failure, english, "");
-}
-
-// The folder as the system resolves it (links followed before ".."), or the job's refusal.
-std::string ResolvedFolder(const std::string& folder) {
-  if (const auto resolved = ResolveExistingPath(folder)) {
-    if (DirectoryExists(*resolved)) return *resolved;
-    throw EFolderError(EFolderError::Kind::kNotAFolder, folder);
-  }
-  throw EFolderError(EFolderError::Kind::kNotFound, folder);
-}
 
 ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& syntax) {
   ArchiverSettings a;
@@ -207,6 +192,20 @@ class Display {
 };
 
 }  // namespace
+
+std::string ErrorLines(const Exception& e, bool english) {
+  const std::string kind = e.ClassName();
+  const Failure failure{kind, e.Message(), e.GetReason()};
+  return ErrorLine(failure) + '\n' + EnglishNote(failure, english, "");
+}
+
+std::string ResolvedFolder(const std::string& folder) {
+  if (const auto resolved = ResolveExistingPath(folder)) {
+    if (DirectoryExists(*resolved)) return *resolved;
+    throw EFolderError(EFolderError::Kind::kNotAFolder, folder);
+  }
+  throw EFolderError(EFolderError::Kind::kNotFound, folder);
+}
 
 BatchSettings SettingsFor(const BatchOptions& options) {
   BatchSettings settings;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "batch/batch_options.h"
+#include "platform/exceptions.h"
 #include "platform/path_syntax.h"
 #include "zip/zip_builder.h"
 
@@ -51,5 +52,12 @@ BatchSettings SettingsFor(const BatchOptions& options);
 // Returns the exit status: 0 done, 1 failed or a file skipped, 128 + the signal's number when
 // interrupted (a line on `err` says where the run stopped).
 int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err);
+
+// Shared with the check of a delivery. The folder as the system resolves it (links followed
+// before ".."); raises EFolderError when it does not exist or is no folder.
+std::string ResolvedFolder(const std::string& folder);
+// A failure that ends the program: the error display's text with its reason, and with
+// `english` the line that says in English what a Japanese message means; each with its line end.
+std::string ErrorLines(const Exception& e, bool english);
 
 }  // namespace kel

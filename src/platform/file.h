@@ -20,6 +20,9 @@ enum class OpenMode {
                   // dangling link, stands at the path; never follows a link
   kCreateHidden,  // as kCreateNew, and hidden where the system marks that by an attribute
                   // (Windows; on POSIX a name's leading "." hides it)
+  kReadEntry,     // read only, for a check that must change nothing: the entry itself (a
+                  // symbolic link is refused, never followed; so is anything but a regular
+                  // file, number 5), its access time left alone where the system allows that
 };
 
 // The message-table number of "the file exists" (kCreateNew found an entry at the path).

@@ -59,6 +59,16 @@ bool DirectoryExists(const std::string& path);
 // directories and dangling links are not.
 bool IsRegularFile(const std::string& path);
 
+// What stands at a path itself, links not followed.
+enum class EntryKind {
+  kMissing,  // nothing, or it cannot be reached
+  kRegular,  // a regular file
+  kDirectory,
+  kLink,   // a symbolic link (Windows: any reparse point), whatever it points to
+  kOther,  // a FIFO, socket or device
+};
+EntryKind QueryEntryKind(const std::string& path) noexcept;
+
 // `path` made absolute against the current directory, with "." and ".." folded away lexically;
 // the path need not exist. A trailing separator is kept. An empty path stays empty. A result
 // longer than the platform's path limit raises EInOutError (3) instead of being cut. On Windows

@@ -160,7 +160,8 @@ TEST(BatchLanguage, HelpAndUsageInEachLocale) {
   const ProgramRun bad = RunBatchProgram("--jobs 0 a b", "", kJapanese);
   EXPECT_EQ(bad.err,
             "kelvarin-batch: ジョブ数 0 が不正です (1 から 1024 まで)\n"
-            "使い方: kelvarin-batch 圧縮するフォルダ 出力先フォルダ [オプション]...\n");
+            "使い方: kelvarin-batch 圧縮するフォルダ 出力先フォルダ [オプション]...\n"
+            "        kelvarin-batch --check [圧縮したフォルダ] 出力先フォルダ [オプション]...\n");
   EXPECT_EQ(bad.status, 2);
 }
 

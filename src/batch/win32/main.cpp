@@ -11,6 +11,7 @@
 #include "batch/batch_language.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
+#include "batch/delivery_check.h"
 #include "platform/code_page.h"
 #include "platform/error_text.h"
 #include "platform/interrupt_watch.h"
@@ -51,6 +52,7 @@ int wmain(int argc, wchar_t** argv) {
 
   kel::BatchSettings settings = kel::SettingsFor(options);
   for (std::string* folder : {&settings.source, &settings.output}) {
+    if (folder->empty()) continue;  // --check without SOURCE
     std::optional<std::string> text = RunText(*folder);
     if (!text) {
       // "The name of folder X cannot be written in the system's code page." (X in UTF-8 would
@@ -69,5 +71,14 @@ int wmain(int argc, wchar_t** argv) {
   settings.terminal = console.LineInPlace();
   settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
   settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };
+  if (options.check) {
+    kel::CheckSettings check = kel::CheckSettingsFor(options);
+    check.source = settings.source;
+    check.output = settings.output;
+    check.terminal = settings.terminal;
+    check.terminal_columns = settings.terminal_columns;
+    check.interrupt_signal = settings.interrupt_signal;
+    return kel::RunCheck(check, std::cout, std::cerr);
+  }
   return kel::RunBatch(settings, std::cout, std::cerr);
 }

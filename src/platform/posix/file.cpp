@@ -22,6 +22,8 @@ int OpenFlags(OpenMode mode) {
   switch (mode) {
     case OpenMode::kRead:
       return O_RDONLY;
+    case OpenMode::kReadEntry:
+      return O_RDONLY | O_NOFOLLOW | O_NOATIME;
     case OpenMode::kReadWrite:
       return O_RDWR;
     case OpenMode::kCreate:
@@ -81,8 +83,15 @@ int OpenDescriptor(const std::string& path, OpenMode mode, int& error_number) no
     return -1;
   }
   int fd;
+  int flags = OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK;
   do {
-    fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
+    fd = ::open(path.c_str(), flags, 0666);
+    // O_NOATIME is for the file's owner only; others read it with the access time kept as the
+    // system keeps it.
+    if (fd < 0 && errno == EPERM && (flags & O_NOATIME) != 0) {
+      flags &= ~O_NOATIME;
+      errno = EINTR;
+    }
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) error_number = ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
   return fd;
@@ -107,6 +116,11 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
   if (known && S_ISDIR(st.st_mode)) {
     ::close(fd);
     error_number = ErrorNumberFromErrno(EISDIR);
+    return File();
+  }
+  if (mode == OpenMode::kReadEntry && (!known || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    error_number = 5;
     return File();
   }
   // Regular files ignore O_NONBLOCK; only other kinds need it taken off (two system calls

@@ -55,6 +55,16 @@ uint32_t AttributesFromMode(uint32_t unix_mode, const std::string& file_name) {
   return attributes;
 }
 
+EntryKind QueryEntryKind(const std::string& path) noexcept {
+  struct stat st {};
+  if (path.find('\0') != std::string::npos || lstat(path.c_str(), &st) != 0)
+    return EntryKind::kMissing;
+  if (S_ISREG(st.st_mode)) return EntryKind::kRegular;
+  if (S_ISDIR(st.st_mode)) return EntryKind::kDirectory;
+  if (S_ISLNK(st.st_mode)) return EntryKind::kLink;
+  return EntryKind::kOther;
+}
+
 std::optional<FileStatus> QueryFileStatus(const std::string& path, int* error_number) {
   int err = 0;
   struct statx stx {};

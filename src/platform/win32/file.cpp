@@ -29,6 +29,9 @@ OpenWay WayOf(OpenMode mode) {
   switch (mode) {
     case OpenMode::kRead:
       return {GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL};
+    case OpenMode::kReadEntry:
+      // The reparse point itself, so that a link is seen (and refused) rather than followed.
+      return {GENERIC_READ, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT};
     case OpenMode::kReadWrite:
       return {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL};
     case OpenMode::kCreate:
@@ -95,6 +98,15 @@ File File::TryOpen(const std::string& path, OpenMode mode, int& error_number) no
     return File();
   }
   File file(reinterpret_cast<intptr_t>(handle));
+  if (mode == OpenMode::kReadEntry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    const DWORD not_a_file = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    if (!GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & not_a_file) != 0 ||
+        GetFileType(handle) != FILE_TYPE_DISK) {
+      error_number = 5;
+      return File();
+    }
+  }
   if (mode == OpenMode::kCreate && !SetEndOfFile(handle)) {
     error_number = LastErrorNumber();
     return File();

@@ -58,6 +58,21 @@ bool IsRelativePath(const std::string& path) {
   return !(path.size() >= 2 && path[1] == ':');
 }
 
+EntryKind QueryEntryKind(const std::string& path) noexcept {
+  try {
+    const std::optional<std::wstring> wide = win32::SystemPath(path);
+    if (!wide) return EntryKind::kMissing;
+    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kMissing;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::kLink;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EntryKind::kDirectory;
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return EntryKind::kOther;
+    return EntryKind::kRegular;
+  } catch (...) {
+    return EntryKind::kMissing;
+  }
+}
+
 std::optional<FileStatus> QueryFileStatus(const std::string& path, int* error_number) {
   int error = 0;
   std::optional<FileStatus> status;

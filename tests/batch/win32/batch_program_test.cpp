@@ -88,6 +88,25 @@ TEST_F(Win32BatchProgram, RunsWithOneAndTwoJobsToTheSameBytes) {
   }
 }
 
+TEST_F(Win32BatchProgram, CleanDeliveryChecksWithoutAnError) {
+  WriteWide(Path("in\\report.docx"), MakeBytes(70000, 7, true));
+  WriteWide(Path("in\\写真.jpg"), MakeBytes(20000, 8, false));
+  ASSERT_EQ(Batch({Path("in"), Path("one")}).status, 0);
+  const auto before = Folder(Path("one"));
+  const ProgramRun check = Batch({L"--check", L"-j2", Path("in"), Path("one")});
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  EXPECT_TRUE(check.out.starts_with(ProgramText("2 個の書庫を検査しました"))) << check.out;
+  EXPECT_NE(check.out.find(ProgramText("エラー 0 件、警告 0 件") + "\r\n"), std::string::npos);
+  EXPECT_EQ(check.err, "");
+  EXPECT_EQ(Folder(Path("one")), before);
+  // A damaged archive is found.
+  for (const auto& [name, bytes] : before)
+    if (name.ends_with(L"docx.zip")) WriteWide(Path("one\\") + name, "not a zip");
+  const ProgramRun damaged = Batch({L"--check", Path("one")});
+  EXPECT_EQ(damaged.status, 1) << damaged.out;
+  EXPECT_NE(damaged.out.find("DOCX.ZIP: "), std::string::npos) << damaged.out;
+}
+
 TEST_F(Win32BatchProgram, EncodingsAndNamesWithoutAnAnsiForm) {
   WriteWide(Path("in\\한국.txt"), "korean");
   // The system's code page (932) has no Korean: nothing is written, the file is named.

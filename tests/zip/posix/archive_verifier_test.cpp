@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/file.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"
 #include "zip/zip_builder.h"
@@ -222,6 +223,54 @@ TEST(ArchiveVerifier, DamageIsCaughtWithItsReason) {
       EXPECT_TRUE(reason.starts_with(damage.reason)) << reason;
     }
   }
+}
+
+// What the reader reports of `bytes`, in order, and how many inflated bytes it handed on.
+struct Reading {
+  std::vector<ArchiveProblem> kinds;
+  uint64_t inflated = 0;
+  bool facts = false;
+};
+Reading Read(const TempDir& dir, const std::string& bytes) {
+  WriteFile(dir / "read.zip", bytes);
+  File file = File::Open(dir / "read.zip", OpenMode::kReadEntry);
+  Reading reading;
+  ArchiveReadHooks hooks;
+  hooks.on_finding = [&](const ArchiveFinding& f) {
+    reading.kinds.push_back(f.kind);
+    return true;
+  };
+  hooks.on_data = [&](const unsigned char*, std::size_t n) { reading.inflated += n; };
+  reading.facts = ReadArchive(file, hooks).has_value();
+  return reading;
+}
+
+// The check wants every problem of an archive: reading goes on after those that leave the data
+// reachable and ends at the first that does not; Zip64 records where nothing needs them are
+// warnings that --verify lets pass.
+TEST(ArchiveReader, ReportsEveryProblemUntilOneEndsTheReading) {
+  using P = ArchiveProblem;
+  TempDir dir;
+  const std::string content = MakeBytes(50000, 11, true);
+  const Written w = WriteArchive(dir, "report.txt", content);
+  std::string two = w.bytes;
+  two[w.central + 46] ^= 0x20;  // the central name
+  two[14] ^= 1;                 // both CRCs
+  two[w.central + 16] ^= 1;
+  Reading r = Read(dir, two);
+  EXPECT_EQ(r.kinds, (std::vector<P>{P::kLocalName, P::kCrc}));
+  EXPECT_EQ(r.inflated, content.size());
+  EXPECT_TRUE(r.facts);
+
+  r = Read(dir, AsZip64(w));
+  EXPECT_EQ(r.kinds, (std::vector<P>{P::kUnneededZip64, P::kUnneededZip64, P::kUnneededZip64}));
+  for (P kind : r.kinds) EXPECT_TRUE(IsWarning(kind) && !IsFatal(kind));
+
+  r = Read(dir, w.bytes.substr(0, w.bytes.size() - 1));
+  EXPECT_EQ(r.kinds, std::vector<P>{P::kNoEndRecord});
+  EXPECT_FALSE(r.facts);
+  EXPECT_TRUE(IsFatal(P::kNoEndRecord));
+  EXPECT_EQ(Read(dir, w.bytes).kinds, std::vector<P>{});
 }
 
 TEST(ArchiveVerifier, UnreadableArchiveNamesItself) {
