@@ -34,7 +34,8 @@ bool IsArchiveName(const std::string& name) {
   if (suffix != ".zip" && suffix != ".ZIP") return false;
   for (char c : field)
     if (c == '.' || c == '/' || c == '\\') return false;
-  return !HasControlCharacters(field);
+  // Bytes only: the field may end inside a character the name cut.
+  return !HasControlCharacters(field, CodePage::kSingleByte);
 }
 
 ParsedIndex ParseIndex(const std::string& bytes,
