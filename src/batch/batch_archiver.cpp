@@ -108,7 +108,7 @@ void BatchArchiver::SaveIndex(const TStringList& lines, const std::string& path)
   }
 }
 
-void BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const PassFileDone& done) {
+bool BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const PassFileDone& done) {
   const std::size_t count = files.size();
   const int workers = static_cast<int>(
       std::min<std::size_t>(count, static_cast<std::size_t>(std::max(settings_.jobs, 1))));
@@ -117,6 +117,7 @@ void BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const PassF
   } else {
     ArchiveOnWorkers(files, done, workers);
   }
+  return skipped_.empty();
 }
 
 void BatchArchiver::Configure(TZipBuilder& builder, bool on_pass_thread) {
@@ -161,6 +162,7 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
     ArchiveFile(builder, file.archive_path, file.source_path, file.base_dir);
     if (settings_.after_close) settings_.after_close(index, file.archive_path);
     if (settings_.verify) VerifyArchive(file.archive_path, ExpectedFor(file, settings_));
+    archived_.fetch_add(1);
   } catch (const EAbort&) {
     outcome.error = std::current_exception();
     TryRemoveEntry(file.archive_path);
@@ -190,8 +192,6 @@ bool BatchArchiver::Settle(Outcome& outcome, int32_t index, const std::string& s
     skipped_.push_back(
         {index, source, std::move(outcome.kind), std::move(outcome.message), outcome.reason});
     if (OnSkip) OnSkip(skipped_.back());
-  } else {
-    ++archived_;
   }
   return done(index);
 }

@@ -65,8 +65,8 @@ class BatchArchiver : public PassArchiver {
   void SaveIndex(const TStringList& lines, const std::string& path) override;
   // See the top of this file. Raises EGZipError, EInOutError, EVerifyError or whatever the
   // after_close seam raised, for the earliest failing file; with keep_going only what is no
-  // file's own failure (EAbort, out of memory).
-  void ArchiveFiles(const std::vector<PassFile>& files, const PassFileDone& done) override;
+  // file's own failure (EAbort, out of memory). True when no file was skipped.
+  bool ArchiveFiles(const std::vector<PassFile>& files, const PassFileDone& done) override;
 
   // Runs on the pass's thread about ten times a second while files are being archived (more
   // often with one job, where the display decides whether to redraw).
@@ -76,7 +76,9 @@ class BatchArchiver : public PassArchiver {
 
   const PassCounters& Counters() const { return counters_; }
   const std::vector<SkippedFile>& Skipped() const { return skipped_; }
-  int32_t Archived() const { return archived_; }
+  // Archives this pass has completed, in any order: after an interrupted parallel pass, also
+  // those of files after the last one reported.
+  int32_t Archived() const { return archived_.load(); }
 
  private:
   struct Outcome;
@@ -91,7 +93,7 @@ class BatchArchiver : public PassArchiver {
   ArchiverSettings settings_;
   PassCounters counters_;
   std::vector<SkippedFile> skipped_;
-  int32_t archived_ = 0;
+  std::atomic<int32_t> archived_{0};
 };
 
 }  // namespace kel

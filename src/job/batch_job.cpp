@@ -72,8 +72,11 @@ void BatchJob::LockOutputFolder() {
                   << std::flush;
       }
       break;
-    case FolderLock::State::kFailed:
-      throw EInOutError(lock.ErrorNumber());
+    case FolderLock::State::kFailed: {
+      EInOutError error(lock.ErrorNumber());
+      error.SetReasonPath(output_folder_);
+      throw error;
+    }
   }
   lock_ = std::move(lock);
 }
@@ -81,6 +84,8 @@ void BatchJob::LockOutputFolder() {
 void BatchJob::Button1Click() {
   if (pass_running_) throw EJobBusy();
   if (!state_.Exists()) return;
+  // A start that is refused must not leave the last run's completion text standing.
+  controls_.Panel1.SetText("");
   const std::string source = controls_.Edit1.Text();
   if (source.empty()) throw EFolderError(EFolderError::Kind::kNoSourceFolder, source);
   CheckFolderField(source, syntax_);
@@ -94,7 +99,6 @@ void BatchJob::Button1Click() {
     // Under the lock no other run writes here: whatever temporary is left is a killed run's.
     RemoveStaleTemporaries(output_folder_);
     state_.Clear();
-    controls_.Panel1.SetText("");
     controls_.SearchFile1.Directory = source;
     controls_.SearchFile1.Execute();
     CheckArchivePathsDistinct(state_);
@@ -175,14 +179,30 @@ void BatchJob::RunPassThrough(PassArchiver& archiver, const std::string& index_p
   }
   archiver.CheckBeforeWriting(files);
   archiver.SaveIndex(*state_.ListingLines, index_path);
-  archiver.ArchiveFiles(files, [this, &files](int32_t i) {
+  const bool all_archived = archiver.ArchiveFiles(files, [this, &files](int32_t i) {
     current_source_dir_ = files[static_cast<std::size_t>(i)].base_dir;
     controls_.Panel1.SetText(ProgressText(i, state_.FileCount));
     controls_.Application.ProcessMessages();
     return !close_requested_;
   });
   if (close_requested_) return;
+  if (!all_archived) {
+    // The index must not send the recipient looking for archives that were never written.
+    archiver.SaveIndex(ExistingArchiveLines(), index_path);
+    return;
+  }
   controls_.Panel1.SetText(kCompletionText);
+}
+
+TStringList BatchJob::ExistingArchiveLines() const {
+  TStringList lines;
+  for (int32_t i = 0; i < state_.FileCount; ++i) {
+    if (!IsRegularFile((*state_.ArchivePaths)[i])) continue;
+    const std::string file_name = syntax_.ExtractFileName((*state_.SourceFiles)[i]);
+    lines.Add(IndexLine(MakeArchiveName(i, file_name, syntax_), file_name, syntax_));
+  }
+  lines.Sort();
+  return lines;
 }
 
 }  // namespace kel

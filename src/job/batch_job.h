@@ -21,6 +21,7 @@
 #include "job/pass_archiver.h"
 #include "platform/folder_lock.h"
 #include "platform/path_syntax.h"
+#include "platform/string_list.h"
 
 namespace kel {
 
@@ -44,14 +45,15 @@ class BatchJob {
   // current file and leaves the release to it.
   void FormClose();
 
-  // The start action: checks the two folder fields (Edit1 an existing folder; Edit2 not empty
-  // and an existing folder, taken with a separator added as the folder buttons add it), locks
-  // the output folder and clears it of stale temporaries, then empties the state, clears the
-  // panel, searches the folder in Edit1 (the text unchanged) and arms the timer. Raises
-  // EJobBusy during a pass, EFolderError or EFolderBusy before anything changes, ENameClash
-  // when two files would share an archive path and EBadFileName for a name with a control
-  // character (timer not armed, state as collected, lock released); exceptions of the search
-  // and the timer pass through. Does nothing once the lists are released.
+  // The start action: clears the panel, checks the two folder fields (Edit1 an existing
+  // folder; Edit2 not empty and an existing folder, taken with a separator added as the folder
+  // buttons add it), locks the output folder and clears it of stale temporaries, then empties
+  // the state, searches the folder in Edit1 (the text unchanged) and arms the timer. Raises
+  // EJobBusy during a pass (nothing changes, the running pass's progress stays), EFolderError
+  // or EFolderBusy before anything but the panel changes, ENameClash when two files would
+  // share an archive path and EBadFileName for a name with a control character (timer not
+  // armed, state as collected, lock released); exceptions of the search and the timer pass
+  // through. Does nothing once the lists are released.
   void Button1Click();
 
   // OnFind of SearchFile1: every regular file (also through a link) gets the next number, its
@@ -79,8 +81,9 @@ class BatchJob {
   // Lets `archiver` write the index and the archives of later passes instead of the default
   // builder (nullptr: the window's file-by-file pass). The sort, the overwrite checks, the
   // progress texts, the message step and the completion text stay the pass's own; the
-  // progress text of file i follows as soon as files 0..i are done. `archiver` must outlive
-  // the passes it runs.
+  // progress text of file i follows as soon as files 0..i are done. When the archiver went on
+  // past files that failed, the index is saved again at the end, listing only the archives that
+  // exist, and the completion text is not shown. `archiver` must outlive the passes it runs.
   void SetArchiver(PassArchiver* archiver) { archiver_ = archiver; }
 
   // The directory part of the file being archived (or last archived).
@@ -96,6 +99,8 @@ class BatchJob {
   class PassScope;
   void RunPass();
   void RunPassThrough(PassArchiver& archiver, const std::string& index_path);
+  // The index lines of the collected files whose archives exist, sorted as the index is.
+  TStringList ExistingArchiveLines() const;
   std::string OutputFolder() const;
   void LockOutputFolder();
 

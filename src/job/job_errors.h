@@ -25,11 +25,12 @@ class ESourceOverwrite : public Exception {
   const char* ClassName() const noexcept override { return "ESourceOverwrite"; }
 };
 
-// A folder field that names no folder: it does not exist, it is a file, or it is empty.
-// Raised by the start action before anything is collected or written.
+// A folder field that names no folder: it does not exist, it is a file, or it is empty; or a
+// folder whose full path is longer than the system's limit, which nothing could then be opened
+// by. Raised by the start action before anything is collected or written.
 class EFolderError : public Exception {
  public:
-  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder };
+  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder, kPathTooLong };
   EFolderError(Kind kind, const std::string& folder);
   const char* ClassName() const noexcept override { return "EFolderError"; }
 };

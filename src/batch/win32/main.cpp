@@ -69,5 +69,6 @@ int wmain(int argc, wchar_t** argv) {
   settings.terminal = console.LineInPlace();
   settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
   settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };
+  settings.output_reader_gone = [] { return kel::StandardOutputReaderGone(); };
   return kel::RunBatch(settings, std::cout, std::cerr);
 }
