@@ -246,10 +246,6 @@ class Display {
   uint64_t total_bytes_ = 0;
 };
 
-}  // namespace
-
-namespace {
-
 // The line that says where an interrupted run stopped; the exit status.
 int Stopped(int signal_number, const BatchArchiver& archiver, const JobState& state,
             std::ostream& err) {
