@@ -112,7 +112,7 @@ void BatchArchiver::SaveIndex(const TStringList& lines, const OutputFolder& fold
   }
 }
 
-void BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
+bool BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
                                  const PassFileDone& done) {
   folder_ = &folder;
   const std::size_t count = files.size();
@@ -123,6 +123,7 @@ void BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const Outpu
   } else {
     ArchiveOnWorkers(files, done, workers);
   }
+  return skipped_.empty();
 }
 
 void BatchArchiver::Configure(TZipBuilder& builder, bool on_pass_thread) {
@@ -175,6 +176,7 @@ BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFi
     placed = true;
     if (settings_.after_close) settings_.after_close(index, file.archive_path);
     if (settings_.verify) VerifyArchive(file.archive_path, ExpectedFor(file, settings_));
+    archived_.fetch_add(1);
   } catch (const EAbort&) {
     outcome.error = std::current_exception();
     remove_placed();
@@ -204,8 +206,6 @@ bool BatchArchiver::Settle(Outcome& outcome, int32_t index, const std::string& s
     skipped_.push_back(
         {index, source, std::move(outcome.kind), std::move(outcome.message), outcome.reason});
     if (OnSkip) OnSkip(skipped_.back());
-  } else {
-    ++archived_;
   }
   return done(index);
 }

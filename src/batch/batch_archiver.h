@@ -68,8 +68,9 @@ class BatchArchiver : public PassArchiver {
   // after_close seam raised, for the earliest failing file; with keep_going only what is no
   // file's own failure (EAbort, out of memory). A failed file leaves no archive: what stands at
   // its archive name is removed when it is a regular file or a link (RemoveFailedOutput),
-  // unless the failure was that this very entry could not be replaced.
-  void ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
+  // unless the failure was that this very entry could not be replaced. True when no file
+  // was skipped.
+  bool ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
                     const PassFileDone& done) override;
 
   // Runs on the pass's thread about ten times a second while files are being archived (more
@@ -80,7 +81,9 @@ class BatchArchiver : public PassArchiver {
 
   const PassCounters& Counters() const { return counters_; }
   const std::vector<SkippedFile>& Skipped() const { return skipped_; }
-  int32_t Archived() const { return archived_; }
+  // Archives this pass has completed, in any order: after an interrupted parallel pass, also
+  // those of files after the last one reported.
+  int32_t Archived() const { return archived_.load(); }
 
  private:
   struct Outcome;
@@ -96,7 +99,7 @@ class BatchArchiver : public PassArchiver {
   const OutputFolder* folder_ = nullptr;  // the pass's output folder, during ArchiveFiles
   PassCounters counters_;
   std::vector<SkippedFile> skipped_;
-  int32_t archived_ = 0;
+  std::atomic<int32_t> archived_{0};
 };
 
 }  // namespace kel

@@ -66,6 +66,8 @@ struct Meaning {
 constexpr Meaning kMeanings[] = {
     {"EFolderError", "フォルダ %1 が見つかりません", "Folder %1 does not exist"},
     {"EFolderError", "%1 はフォルダではありません", "%1 is not a folder"},
+    {"EFolderError", "フォルダ %1 のフルパスはシステムの上限より長すぎます",
+     "The full path of folder %1 is longer than the system allows"},
     {"EFolderError", "圧縮するフォルダが指定されていません", "No folder to compress was given"},
     {"EFolderError", "出力先フォルダが指定されていません", "No output folder was given"},
     {"EFolderBusy", "フォルダ %1 には別の圧縮が書き込み中です。終わってから実行してください",
@@ -85,14 +87,15 @@ constexpr Meaning kMeanings[] = {
      "A file to compress is the very file that was to be written; nothing was compressed, so "
      "that it is not overwritten"},
     {"ENameClash",
-     "ファイル %1 と %2 が同じ書庫 %3 になります。10000 個を超えると 4 桁の通し番号が 0000 "
-     "に戻るため、1 回に圧縮できるのは、拡張子欄が同じファイル 10000 個までです",
-     "Files %1 and %2 would both go into archive %3: after 10000 files the four-digit sequence "
-     "number starts again at 0000, so one run compresses at most 10000 files of the same "
-     "extension field",
-     "Two files would both go into the same archive: after 10000 files the four-digit sequence "
-     "number starts again at 0000, so one run compresses at most 10000 files of the same "
-     "extension field"},
+     "ファイル %1 と %2 が同じ書庫 %3 になります。4 桁の通し番号は集めた順に 10000 個ごとに "
+     "0000 に戻るため、集めた順で 10000 (またはその倍数) 離れた 2 つのファイルの拡張子欄が同じ"
+     "だと、同じ書庫になります",
+     "Files %1 and %2 would both go into archive %3: the four-digit sequence number starts "
+     "again at 0000 every 10000 files in collection order, so two files 10000 (or a multiple of "
+     "it) apart in that order with the same extension field get the same archive",
+     "Two files would both go into the same archive: the four-digit sequence number starts "
+     "again at 0000 every 10000 files in collection order, so two files 10000 (or a multiple of "
+     "it) apart in that order with the same extension field get the same archive"},
     {"EJobBusy", "圧縮の実行中は新しい圧縮を開始できません",
      "A new run cannot start while files are being compressed"},
     {"EFCreateError", "ファイル %1 を作成できません", "Cannot create file %1"},

@@ -54,7 +54,10 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
   const bool takes_value = name == "--jobs" || name == "-j" || name == "--encoding";
   if (!takes_value) {
     if (joined) {
-      options.error = Format(_("option %s takes no value"), {name});
+      const bool known = name == "--verify" || name == "--keep-going" || name == "--help" ||
+                         name == "--version";
+      options.error = known ? Format(_("option %s takes no value"), {name})
+                            : Format(_("unknown option %s"), {name});
       return false;
     }
     if (name == "--verify") {

@@ -1,5 +1,6 @@
 #include "batch/batch_run.h"
 
+#include <atomic>
 #include <memory>
 #include <ostream>
 
@@ -43,9 +44,42 @@ class ImmediateTimer : public JobTimer {
   int interval_ = 0;
 };
 
-class NoMessages : public MessagePump {
+// Standard output as the run watches it: a reader that has gone stops the run as SIGPIPE
+// would; any other failed write is noted, and the archiving goes on.
+class OutputWatch {
  public:
-  void ProcessMessages() override {}
+  OutputWatch(std::ostream& out, std::function<bool()> reader_gone)
+      : out_(out), reader_gone_(std::move(reader_gone)) {}
+
+  // After writes to `out`, on the run's thread.
+  void Check() {
+    if (out_.good() || gone_.load()) return;
+    if (reader_gone_ && reader_gone_()) {
+      gone_.store(true);
+    } else {
+      failed_ = true;
+    }
+    out_.clear();  // later texts are tried again; the failure stays noted
+  }
+  // Asked from any thread.
+  bool ReaderGone() const { return gone_.load(); }
+  bool Failed() const { return failed_; }
+
+ private:
+  std::ostream& out_;
+  std::function<bool()> reader_gone_;
+  std::atomic<bool> gone_{false};
+  bool failed_ = false;
+};
+
+// The pass's message step: the time to look at what the file's progress text did to `out`.
+class OutputCheckStep : public MessagePump {
+ public:
+  explicit OutputCheckStep(OutputWatch& watch) : watch_(watch) {}
+  void ProcessMessages() override { watch_.Check(); }
+
+ private:
+  OutputWatch& watch_;
 };
 
 // The window's close handler runs however the run ends.
@@ -71,12 +105,13 @@ struct Failure {
   const Reason& reason;
 };
 
-// The error display's text and, on the same line, the reason where one is known (in the run's
-// language); control characters (of a folder's name, say) shown escaped so they cannot move the
-// terminal's cursor.
+// The error display's text and, on the same line, "(PATH: REASON)" where they are known (the
+// reason in the run's language); control characters (of a folder's name, say) shown escaped so
+// they cannot move the terminal's cursor.
 std::string ErrorLine(const Failure& failure) {
   std::string line = ErrorText(failure.message);
-  const std::string why = TranslatedReasonText(failure.reason);
+  const std::string why =
+      ReasonLine(failure.message, failure.reason, TranslatedReasonText(failure.reason));
   if (!why.empty()) line += " (" + why + ")";
   return EscapedName(line);
 }
@@ -92,7 +127,8 @@ std::string EnglishNote(const Failure& failure, bool english, const std::string&
 }
 
 
-ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& syntax) {
+ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& syntax,
+                                    const OutputWatch& output) {
   ArchiverSettings a;
   a.jobs = s.jobs;
   a.verify = s.verify;
@@ -100,9 +136,9 @@ ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& sy
   a.encoding = s.encoding;
   a.syntax = syntax;
   a.after_close = s.after_close;
-  if (s.interrupt_signal) {
-    a.stop_requested = [signal = s.interrupt_signal] { return signal() != 0; };
-  }
+  a.stop_requested = [signal = s.interrupt_signal, &output] {
+    return (signal && signal() != 0) || output.ReaderGone();
+  };
   return a;
 }
 
@@ -191,6 +227,22 @@ class Display {
   uint64_t total_bytes_ = 0;
 };
 
+// The line that says where an interrupted run stopped; the exit status.
+int Stopped(int signal_number, const BatchArchiver& archiver, const JobState& state,
+            std::ostream& err) {
+  const auto files = static_cast<unsigned long>(state.FileCount);
+  // TRANSLATORS: the signal's name (SIGINT), files archived, files collected.
+  err << Format(P_("Stopped by %1$s: %2$s of %3$s file archived; no half-written archive was "
+                   "left\n",
+                   "Stopped by %1$s: %2$s of %3$s files archived; no half-written archive was "
+                   "left\n",
+                   files),
+                {InterruptWatch::SignalName(signal_number), std::to_string(archiver.Archived()),
+                 std::to_string(files)})
+      << std::flush;
+  return 128 + signal_number;
+}
+
 }  // namespace
 
 std::string ErrorLines(const Exception& e, bool english) {
@@ -204,6 +256,10 @@ std::string ResolvedFolder(const std::string& folder) {
     if (DirectoryExists(*resolved)) return *resolved;
     throw EFolderError(EFolderError::Kind::kNotAFolder, folder);
   }
+  // A folder that is there but cannot be resolved lies deeper than a full path can reach (a
+  // relative one under a deep working folder): saying it is missing would send the user looking
+  // for the wrong fault.
+  if (DirectoryExists(folder)) throw EFolderError(EFolderError::Kind::kPathTooLong, folder);
   throw EFolderError(EFolderError::Kind::kNotFound, folder);
 }
 
@@ -235,10 +291,14 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
         << std::flush;
     return 1;
   }
-  BatchArchiver archiver(ArchiverSettingsOf(settings, syntax));
+  OutputWatch watch(out, settings.output_reader_gone);
+  BatchArchiver archiver(ArchiverSettingsOf(settings, syntax, watch));
   JobState state;
   Display display(settings, out, archiver, state, syntax);
-  archiver.OnTick = [&display] { display.Tick(); };
+  archiver.OnTick = [&display, &watch] {
+    display.Tick();
+    watch.Check();
+  };
   archiver.OnSkip = [&display, &err, &settings](const SkippedFile& file) {
     display.BeforeError();
     const Failure failure = FailureOf(file);
@@ -250,7 +310,7 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   FixedField edit1(FolderFieldText(source, syntax));
   FixedField edit2(FolderFieldText(output, syntax));
   ImmediateTimer timer;
-  NoMessages messages;
+  OutputCheckStep messages(watch);
   TSearchFile search(syntax);
   BatchJob job(state, JobControls{edit1, edit2, display.Panel(), timer, messages, search}, syntax);
   job.SetArchiver(&archiver);
@@ -274,18 +334,9 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   } catch (const EAbort&) {
     display.BeforeError();
     const int signal_number = settings.interrupt_signal ? settings.interrupt_signal() : 0;
-    if (signal_number == 0) return 1;
-    const auto files = static_cast<unsigned long>(state.FileCount);
-    // TRANSLATORS: the signal's name (SIGINT), files archived, files collected.
-    err << Format(P_("Stopped by %1$s: %2$s of %3$s file archived; no half-written archive was "
-                     "left\n",
-                     "Stopped by %1$s: %2$s of %3$s files archived; no half-written archive was "
-                     "left\n",
-                     files),
-                  {InterruptWatch::SignalName(signal_number), std::to_string(archiver.Archived()),
-                   std::to_string(files)})
-        << std::flush;
-    return 128 + signal_number;
+    if (signal_number != 0) return Stopped(signal_number, archiver, state, err);
+    if (watch.ReaderGone()) return Stopped(kBrokenPipeSignal, archiver, state, err);
+    return 1;
   } catch (const Exception& e) {
     display.BeforeError();
     err << ErrorLines(e, settings.english_notes) << std::flush;
@@ -296,7 +347,19 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
     return 1;
   }
   display.BeforeError();
+  out.flush();
+  watch.Check();
+  // Nothing was left to stop, but what the reader was to see went nowhere: as a run killed by
+  // SIGPIPE at its last text would end.
+  if (watch.ReaderGone()) return Stopped(kBrokenPipeSignal, archiver, state, err);
   if (settings.keep_going) PrintSummary(archiver, settings.english_notes, err);
+  if (watch.Failed()) {
+    err << ErrorText(_("Standard output could not be written: the progress texts it shows are "
+                       "incomplete"))
+        << '\n'
+        << std::flush;
+    return 1;
+  }
   return archiver.Skipped().empty() ? 0 : 1;
 }
 

@@ -31,6 +31,10 @@ struct BatchSettings {
   // The signal number of a request to stop (InterruptWatch::Signal), asked while files are
   // archived; not 0 ends the run after the file in hand is given up, with 128 + that number.
   std::function<int()> interrupt_signal;
+  // Asked on the run's thread after a write to `out` failed: true when its reader has gone
+  // (StandardOutputReaderGone). The run then stops as SIGPIPE sent to it would; any other write
+  // failure lets the archiving go on and is reported at the end.
+  std::function<bool()> output_reader_gone;
 
   // Test seams. after_collection runs once the start action has collected the files, before
   // the pass; after_close as ArchiverSettings::after_close.
@@ -49,8 +53,9 @@ BatchSettings SettingsFor(const BatchOptions& options);
 // `err`, files skipped under keep_going on `err` as they come and a summary at the end. Both
 // folders must exist; they are resolved as the system resolves them (links before ".."). A
 // failure's line carries its reason, and names are shown with control characters escaped.
-// Returns the exit status: 0 done, 1 failed or a file skipped, 128 + the signal's number when
-// interrupted (a line on `err` says where the run stopped).
+// Returns the exit status: 0 done, 1 failed, a file skipped or `out` not written (said on `err`
+// at the end), 128 + the signal's number when interrupted or when `out`'s reader has gone (a
+// line on `err` says where the run stopped, counting the archives that exist).
 int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err);
 
 // Shared with the check of a delivery. The folder as the system resolves it (links followed

@@ -64,10 +64,10 @@ void TApplication::HandleException(std::exception_ptr error) noexcept {
     } catch (const Exception& e) {
       MessageBoxRequest box;
       box.Text = MessageWithPeriod(e.Message(), SystemCodePage());
-      // The reason goes on a line of its own, so the message stays exactly the system's text;
-      // one that only repeats the message (an EInOutError of the same number) adds nothing.
-      const std::string reason = ReasonText(e.GetReason());
-      if (!reason.empty() && reason != e.Message()) box.Text += "\n" + reason;
+      // The path and reason go on a line of their own, so the message stays exactly the
+      // system's text.
+      const std::string reason = ReasonLine(e.Message(), e.GetReason(), ReasonText(e.GetReason()));
+      if (!reason.empty()) box.Text += "\n" + reason;
       box.Caption = Title;
       box.Flags = kMbOk | kMbIconError;
       box.Owner = ActiveWindow();

@@ -61,8 +61,8 @@ class TApplication : public TComponent {
 
   // The default error display for an exception that left an event handler: EAbort shows
   // nothing; a kel::Exception shows its message (with the closing period) in a modal box with
-  // the title as caption, OK and the stop icon, and its reason's text (ReasonText) on a second
-  // line when it carries one that says more than the message; anything else gets the start-up
+  // the title as caption, OK and the stop icon, and on a second line the path and reason it
+  // carries as "PATH: REASON" (ReasonLine with ReasonText), where they say more than the message; anything else gets the start-up
   // error box without ending the program. Never throws.
   void HandleException(std::exception_ptr error) noexcept;
 

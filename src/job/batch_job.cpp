@@ -101,8 +101,11 @@ void BatchJob::OpenOutputFolder() {
                   << std::flush;
       }
       break;
-    case OutputFolder::LockState::kFailed:
-      throw EInOutError(error_number);
+    case OutputFolder::LockState::kFailed: {
+      EInOutError error(error_number);
+      error.SetReasonPath(output_folder_);
+      throw error;
+    }
   }
   folder_ = std::move(folder);
 }
@@ -110,6 +113,8 @@ void BatchJob::OpenOutputFolder() {
 void BatchJob::Button1Click() {
   if (pass_running_) throw EJobBusy();
   if (!state_.Exists()) return;
+  // A start that is refused must not leave the last run's completion text standing.
+  controls_.Panel1.SetText("");
   const std::string source = controls_.Edit1.Text();
   if (source.empty()) throw EFolderError(EFolderError::Kind::kNoSourceFolder, source);
   CheckFolderField(source, syntax_);
@@ -124,7 +129,6 @@ void BatchJob::Button1Click() {
     // Without the lock it may be another run's live output; nothing is removed then.
     RemoveStaleTemporaries(folder_);
     state_.Clear();
-    controls_.Panel1.SetText("");
     controls_.SearchFile1.Directory = source;
     controls_.SearchFile1.Execute();
     // A folder that could not be listed would make a run that looks complete of a part.
@@ -218,14 +222,30 @@ void BatchJob::RunPassThrough(PassArchiver& archiver) {
   }
   archiver.CheckBeforeWriting(files);
   archiver.SaveIndex(*state_.ListingLines, folder_, kIndexFileName);
-  archiver.ArchiveFiles(files, folder_, [this, &files](int32_t i) {
+  const bool all_archived = archiver.ArchiveFiles(files, folder_, [this, &files](int32_t i) {
     current_source_dir_ = files[static_cast<std::size_t>(i)].base_dir;
     controls_.Panel1.SetText(ProgressText(i, state_.FileCount));
     controls_.Application.ProcessMessages();
     return !close_requested_;
   });
   if (close_requested_) return;
+  if (!all_archived) {
+    // The index must not send the recipient looking for archives that were never written.
+    archiver.SaveIndex(ExistingArchiveLines(), folder_, kIndexFileName);
+    return;
+  }
   controls_.Panel1.SetText(kCompletionText);
+}
+
+TStringList BatchJob::ExistingArchiveLines() const {
+  TStringList lines;
+  for (int32_t i = 0; i < state_.FileCount; ++i) {
+    if (!IsRegularFile((*state_.ArchivePaths)[i])) continue;
+    const std::string file_name = syntax_.ExtractFileName((*state_.SourceFiles)[i]);
+    lines.Add(IndexLine(MakeArchiveName(i, file_name, syntax_), file_name, syntax_));
+  }
+  lines.Sort();
+  return lines;
 }
 
 }  // namespace kel

@@ -25,6 +25,7 @@
 #include "job/pass_archiver.h"
 #include "platform/output_folder.h"
 #include "platform/path_syntax.h"
+#include "platform/string_list.h"
 
 namespace kel {
 
@@ -48,16 +49,17 @@ class BatchJob {
   // current file and leaves the release to it.
   void FormClose();
 
-  // The start action: checks the two folder fields (Edit1 an existing folder; Edit2 not empty
-  // and an existing folder, taken with a separator added as the folder buttons add it), opens
-  // and locks the output folder and clears it of stale temporaries, then empties the state,
-  // clears the panel, searches the folder in Edit1 (the text unchanged) and arms the timer.
-  // Raises EJobBusy during a pass, EFolderError or EFolderBusy before anything changes
-  // (EInOutError when the output folder cannot be opened), EFolderError (kUnlistable, with the
-  // reason) when a folder of the search could not be listed, ENameClash when two files would
-  // share an archive path (timer not armed, state as collected, folder released); exceptions of
-  // the search (those of SearchFile1Find among them) and the timer pass through, with the
-  // folder released. Does nothing once the lists are released.
+  // The start action: clears the panel, checks the two folder fields (Edit1 an existing
+  // folder; Edit2 not empty and an existing folder, taken with a separator added as the folder
+  // buttons add it), opens and locks the output folder and clears it of stale temporaries, then
+  // empties the state, searches the folder in Edit1 (the text unchanged) and arms the timer.
+  // Raises EJobBusy during a pass (nothing changes, the running pass's progress stays),
+  // EFolderError or EFolderBusy before anything but the panel changes (EInOutError when the
+  // output folder cannot be opened), EFolderError (kUnlistable, with the reason) when a folder
+  // of the search could not be listed, ENameClash when two files would share an archive path
+  // (timer not armed, state as collected, folder released); exceptions of the search (those of
+  // SearchFile1Find among them) and the timer pass through, with the folder released. Does
+  // nothing once the lists are released.
   void Button1Click();
 
   // OnFind of SearchFile1: every regular file (also through a link) gets the next number, its
@@ -88,8 +90,9 @@ class BatchJob {
   // Lets `archiver` write the index and the archives of later passes instead of the default
   // builder (nullptr: the window's file-by-file pass). The sort, the overwrite checks, the
   // progress texts, the message step and the completion text stay the pass's own; the
-  // progress text of file i follows as soon as files 0..i are done. `archiver` must outlive
-  // the passes it runs.
+  // progress text of file i follows as soon as files 0..i are done. When the archiver went on
+  // past files that failed, the index is saved again at the end, listing only the archives that
+  // exist, and the completion text is not shown. `archiver` must outlive the passes it runs.
   void SetArchiver(PassArchiver* archiver) { archiver_ = archiver; }
 
   // The directory part of the file being archived (or last archived).
@@ -105,6 +108,8 @@ class BatchJob {
   class PassScope;
   void RunPass();
   void RunPassThrough(PassArchiver& archiver);
+  // The index lines of the collected files whose archives exist, sorted as the index is.
+  TStringList ExistingArchiveLines() const;
   std::string OutputFolderPath() const;
   void OpenOutputFolder();
 

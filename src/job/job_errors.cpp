@@ -4,14 +4,17 @@
 
 namespace kel {
 
-// "Files A and B would both go into archive C: past 10,000 files the four-digit sequence
-// number starts again at 0000, so one run handles at most 10,000 files of one extension field."
+// "Files A and B would both go into archive C: the four-digit sequence number starts again at
+// 0000 every 10000 files in collection order, so two files 10000 (or a multiple of it) apart in
+// that order with the same extension field get the same archive." Many files of one extension
+// can be archived in one run; it is the pairs 10000 apart that clash.
 ENameClash::ENameClash(const std::string& first_file, const std::string& second_file,
                        const std::string& archive_path)
     : Exception("ファイル " + EscapedName(first_file) + " と " + EscapedName(second_file) +
                 " が同じ書庫 " + archive_path +
-                " になります。10000 個を超えると 4 桁の通し番号が 0000 に戻るため、1 回に圧縮"
-                "できるのは、拡張子欄が同じファイル 10000 個までです") {}
+                " になります。4 桁の通し番号は集めた順に 10000 個ごとに 0000 に戻るため、集めた"
+                "順で 10000 (またはその倍数) 離れた 2 つのファイルの拡張子欄が同じだと、同じ書庫"
+                "になります") {}
 
 namespace {
 
@@ -32,6 +35,9 @@ std::string FolderErrorText(EFolderError::Kind kind, const std::string& folder) 
     case EFolderError::Kind::kUnlistable:
       // "The files of folder X cannot be listed; nothing was compressed."
       return "フォルダ " + EscapedName(folder) + " の中を一覧できません。圧縮を中止しました";
+    case EFolderError::Kind::kPathTooLong:
+      // "The full path of folder X is longer than the system allows."
+      return "フォルダ " + EscapedName(folder) + " のフルパスはシステムの上限より長すぎます";
   }
   return {};
 }

@@ -25,12 +25,20 @@ class ESourceOverwrite : public Exception {
   const char* ClassName() const noexcept override { return "ESourceOverwrite"; }
 };
 
-// A folder field that names no folder: it does not exist, it is a file, or it is empty; or the
-// source folder (or a folder below it) cannot be listed, with the system's reason beside.
-// Raised by the start action before anything is written.
+// A folder field that names no folder: it does not exist, it is a file, or it is empty; a
+// folder whose full path is longer than the system's limit, which nothing could then be opened
+// by; or the source folder (or a folder below it) cannot be listed, with the system's reason
+// beside. Raised by the start action before anything is written.
 class EFolderError : public Exception {
  public:
-  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder, kUnlistable };
+  enum class Kind {
+    kNotFound,
+    kNotAFolder,
+    kNoSourceFolder,
+    kNoOutputFolder,
+    kUnlistable,
+    kPathTooLong
+  };
   EFolderError(Kind kind, const std::string& folder, Reason reason = {});
   const char* ClassName() const noexcept override { return "EFolderError"; }
 };

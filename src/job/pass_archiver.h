@@ -41,8 +41,10 @@ class PassArchiver {
   // Writes the archive of every file of `files` into `folder` (the run's output folder, which
   // the archive paths name) and calls `done` for each as described above. Raises the failure of
   // the earliest failing file (the one a file-by-file pass would stop at); every file before it
-  // has its complete archive then.
-  virtual void ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
+  // has its complete archive then. Returns false when it went on past files that failed (they
+  // have no archive): the pass then rewrites the index to list only the archives that exist and
+  // shows no completion text.
+  virtual bool ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
                             const PassFileDone& done) = 0;
 };
 

@@ -11,4 +11,16 @@ std::string MessageWithPeriod(std::string_view message, CodePage cp) {
   return text;
 }
 
+std::string ReasonLine(std::string_view message, const Reason& reason,
+                       const std::string& reason_text) {
+  std::string line;
+  if (!reason.path.empty() && message.find(reason.path) == std::string_view::npos)
+    line = reason.path;
+  if (!reason_text.empty() && ReasonText(reason) != message) {
+    if (!line.empty()) line += ": ";
+    line += reason_text;
+  }
+  return line;
+}
+
 }  // namespace kel

@@ -4,12 +4,14 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace kel {
 
-// Why an operation failed, where the system or the program knows more than the message says.
-// It travels beside the message, never inside it: the message texts stay exactly the system's
-// own, and each front end shows the reason after them (ReasonText).
+// Why an operation failed, where the system or the program knows more than the message says,
+// and the file or folder it concerns. It travels beside the message, never inside it: the
+// message texts stay exactly the system's own, and each front end shows the path and reason
+// after them (ReasonLine in error_text.h).
 struct Reason {
   enum Kind {
     kNone,              // nothing more is known
@@ -19,8 +21,13 @@ struct Reason {
   };
   Kind kind = kNone;
   int error_number = 0;
+  // The file or folder the failure concerns, as the run names it (the folder as the user gave
+  // it, followed by the name); empty when none is known.
+  std::string path;
 
-  static Reason FromErrorNumber(int number) { return {kErrorNumber, number}; }
+  static Reason FromErrorNumber(int number, std::string path = {}) {
+    return {kErrorNumber, number, std::move(path)};
+  }
   bool operator==(const Reason&) const = default;
 };
 
@@ -35,14 +42,17 @@ std::string ReasonText(const Reason& reason);
 class Exception : public std::exception {
  public:
   explicit Exception(std::string message) : message_(std::move(message)) {}
-  Exception(std::string message, Reason reason) : message_(std::move(message)), reason_(reason) {}
+  Exception(std::string message, Reason reason)
+      : message_(std::move(message)), reason_(std::move(reason)) {}
   const std::string& Message() const noexcept { return message_; }
   const char* what() const noexcept override { return message_.c_str(); }
   // The class name, as the start-up error display shows it.
   virtual const char* ClassName() const noexcept { return "Exception"; }
 
   const Reason& GetReason() const noexcept { return reason_; }
-  void SetReason(const Reason& reason) noexcept { reason_ = reason; }
+  void SetReason(Reason reason) noexcept { reason_ = std::move(reason); }
+  // Names the file or folder the failure concerns, keeping the reason's kind.
+  void SetReasonPath(std::string path) noexcept { reason_.path = std::move(path); }
 
  private:
   std::string message_;

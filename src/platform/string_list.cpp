@@ -53,14 +53,14 @@ void TStringList::SaveToFile(const OutputFolder& folder, const std::string& name
 void TStringList::Save(OutputFile& output, int error_number, const std::string& path) const {
   if (!output.IsOpen()) {
     EFCreateError error(path);
-    error.SetReason(Reason::FromErrorNumber(error_number));
+    error.SetReason(Reason::FromErrorNumber(error_number, path));
     throw error;
   }
   const std::string text = Text();
   if (output.Handle().TryWrite(text.data(), text.size(), error_number) !=
       static_cast<int64_t>(text.size())) {
     EWriteError error;
-    error.SetReason(Reason::FromErrorNumber(error_number));
+    error.SetReason(Reason::FromErrorNumber(error_number, path));
     throw error;  // the temporary goes with `output`; what stood at `path` stays as it was
   }
   // The commit's close can be the first report of lost data (network file systems, quotas).
@@ -69,11 +69,11 @@ void TStringList::Save(OutputFile& output, int error_number, const std::string& 
     if (move_failed) {
       // The name cannot be had (a folder stands there): the file was not created.
       EFCreateError error(path);
-      error.SetReason(Reason::FromErrorNumber(commit_error));
+      error.SetReason(Reason::FromErrorNumber(commit_error, path));
       throw error;
     }
     EWriteError error;
-    error.SetReason(Reason::FromErrorNumber(commit_error));
+    error.SetReason(Reason::FromErrorNumber(commit_error, path));
     throw error;
   }
 }

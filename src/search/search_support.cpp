@@ -10,7 +10,11 @@ constexpr int kBadFileName = 3;
 }  // namespace
 
 std::string JoinEntryPath(const std::string& folder, const std::string& name) {
-  if (folder.size() + name.size() > kMaxPathLength) throw EInOutError(kBadFileName);
+  if (folder.size() + name.size() > kMaxPathLength) {
+    EInOutError error(kBadFileName);
+    error.SetReasonPath(folder + name);
+    throw error;
+  }
   return folder + name;
 }
 

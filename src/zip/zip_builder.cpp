@@ -35,9 +35,17 @@ bool StoodStill(const FileStatus& before, const FileStatus& after, uint64_t byte
          SameTime(after.change_time, before.change_time);
 }
 
-// The system's reason for a failed write of the stream, when it gave one.
-Reason WriteFailure(const EntryStream& stream) {
-  return stream.WriteErrorNumber != 0 ? Reason::FromErrorNumber(stream.WriteErrorNumber) : Reason{};
+// The system's reason for a failed write of the stream, when it gave one, and the archive.
+Reason WriteFailure(const EntryStream& stream, const std::string& archive) {
+  if (stream.WriteErrorNumber == 0) return {Reason::kNone, 0, archive};
+  return Reason::FromErrorNumber(stream.WriteErrorNumber, archive);
+}
+
+// The file layer's failure for `path`.
+EInOutError FailureAt(int error_number, const std::string& path) {
+  EInOutError error(error_number);
+  error.SetReasonPath(path);
+  return error;
 }
 
 }  // namespace
@@ -82,7 +90,7 @@ void TZipBuilder::OpenArchive(const std::string& archive_path, const std::string
       OutputFile::TryCreate(ArchiveFolder(), syntax.ExtractFileName(archive_path), error_number);
   if (!output.IsOpen()) {
     output_.reset();
-    throw EInOutError(error_number);
+    throw FailureAt(error_number, archive_path);
   }
   if (output_) {
     *output_ = std::move(output);
@@ -122,7 +130,8 @@ FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const 
     int error_number = 0;
     const int64_t read = source.TryRead(read_buffer_.get(), kEntryBufferSize, error_number);
     if (read < 0)
-      throw EGZipError("Error reading from " + path, 4, Reason::FromErrorNumber(error_number));
+      throw EGZipError("Error reading from " + path, 4,
+                       Reason::FromErrorNumber(error_number, path));
     if (read == 0) break;
     bytes_read += static_cast<uint64_t>(read);
     int64_t written = -1;
@@ -131,18 +140,18 @@ FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const 
     } catch (...) {
     }
     if (written != read) {
-      throw EGZipError("Error writing to " + archive_name_, 5, WriteFailure(*stream));
+      throw EGZipError("Error writing to " + archive_name_, 5, WriteFailure(*stream, archive_name_));
     }
     if (OnProgress) OnProgress(static_cast<uint64_t>(read));
   }
   int error_number = 0;
   const std::optional<FileStatus> after = source.Status(path, error_number);
   if (!after)
-    throw EGZipError("Error reading from " + path, 4, Reason::FromErrorNumber(error_number));
+    throw EGZipError("Error reading from " + path, 4, Reason::FromErrorNumber(error_number, path));
   if (!StoodStill(opened, *after, bytes_read))
-    throw EGZipError("Error reading from " + path, 4, {Reason::kChangedWhileRead, 0});
+    throw EGZipError("Error reading from " + path, 4, {Reason::kChangedWhileRead, 0, path});
   if (EntryClose(stream) != 0) {
-    throw EGZipError("Error closing " + archive_name_, 3, WriteFailure(*stream));
+    throw EGZipError("Error closing " + archive_name_, 3, WriteFailure(*stream, archive_name_));
   }
   return *after;
 }
@@ -153,12 +162,18 @@ void TZipBuilder::AddFileToArchive(const std::string& path) {
   // One status, through the handle that is read: the file read is the file described.
   std::optional<FileStatus> opened;
   File source = File::TryOpen(path, OpenMode::kRead, path, opened, error_number);
-  if (!source.IsOpen() || !opened)
-    throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number));
+  if (!source.IsOpen() || !opened) {
+    // A folder put in the file's place is refused by the open as "access denied", which would
+    // send the user to the permissions.
+    const std::optional<FileStatus> now = QueryFileStatus(path);
+    if (now && !now->is_regular)
+      throw EGZipError("Error opening " + path, 2, {Reason::kNotRegularFile, 0, path});
+    throw EGZipError("Error opening " + path, 2, Reason::FromErrorNumber(error_number, path));
+  }
   const PathSyntax syntax = Syntax();
   // A FIFO, folder or device put in the file's place is never read as an empty or endless file.
   if (!opened->is_regular)
-    throw EGZipError("Error opening " + path, 2, {Reason::kNotRegularFile, 0});
+    throw EGZipError("Error opening " + path, 2, {Reason::kNotRegularFile, 0, path});
   EntryOptions options;
   const std::string name = EntryNameFor(path, syntax, options.flags);
   options.expected_size = opened->size;
@@ -168,7 +183,7 @@ void TZipBuilder::AddFileToArchive(const std::string& path) {
   File& archive = output_->Handle();
   if (EntryBegin(*stream_, archive, output_end_, ModeString(CompressionLevel, CompressionStrategy),
                  name, file_time, options) != 0) {
-    throw EGZipError("Error opening " + archive_name_, 2);
+    throw EGZipError("Error opening " + archive_name_, 2, {Reason::kNone, 0, archive_name_});
   }
   FileStatus after;
   try {
@@ -199,16 +214,18 @@ void TZipBuilder::CloseArchive() {
   File& archive = output_->Handle();
   try {
     WriteCentralDirectory(archive, output_end_, archive_entries_);
-  } catch (const EInOutError&) {
+  } catch (EInOutError& e) {
     // A partial directory would end up inside the archive when the close is tried again.
     archive.TryTruncate(output_end_);
     archive.Seek(static_cast<int64_t>(output_end_));
+    e.SetReasonPath(archive_name_);
     throw;
   }
   const int error_number = output_->TryCommit();
   archive_entries_.clear();
+  const std::string archive_path = std::move(archive_name_);
   archive_name_.clear();
-  if (error_number != 0) throw EInOutError(error_number);
+  if (error_number != 0) throw FailureAt(error_number, archive_path);
 }
 
 std::string TZipBuilder::TemporaryPath() const {

@@ -33,5 +33,6 @@ int main(int argc, char** argv) {
   settings.terminal = kel::IsTerminal(kel::kStandardOutput);
   settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
   settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };
+  settings.output_reader_gone = [] { return kel::StandardOutputReaderGone(); };
   return kel::RunBatch(settings, std::cout, std::cerr);
 }

@@ -71,6 +71,7 @@ int wmain(int argc, wchar_t** argv) {
   settings.terminal = console.LineInPlace();
   settings.terminal_columns = [] { return kel::TerminalColumns(kel::kStandardOutput); };
   settings.interrupt_signal = [&interrupts] { return interrupts.Signal(); };
+  settings.output_reader_gone = [] { return kel::StandardOutputReaderGone(); };
   if (options.check) {
     kel::CheckSettings check = kel::CheckSettingsFor(options);
     check.source = settings.source;

@@ -68,7 +68,11 @@ File& File::operator=(File&& other) noexcept {
 File File::Open(const std::string& path, OpenMode mode) {
   int error_number = 0;
   File file = TryOpen(path, mode, error_number);
-  if (!file.IsOpen()) throw EInOutError(error_number);
+  if (!file.IsOpen()) {
+    EInOutError error(error_number);
+    error.SetReasonPath(path);
+    throw error;
+  }
   return file;
 }
 

@@ -11,12 +11,15 @@
 namespace kel {
 namespace {
 
+static_assert(SIGPIPE == kBrokenPipeSignal);
+
 sigset_t WatchedSignals() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, SIGHUP);
+  sigaddset(&set, SIGPIPE);
   return set;
 }
 
@@ -67,6 +70,8 @@ const char* InterruptWatch::SignalName(int signal_number) noexcept {
       return "SIGTERM";
     case SIGHUP:
       return "SIGHUP";
+    case SIGPIPE:
+      return "SIGPIPE";
     default:
       return "signal";
   }

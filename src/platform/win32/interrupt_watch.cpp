@@ -80,6 +80,8 @@ const char* InterruptWatch::SignalName(int signal_number) noexcept {
       return "Ctrl+Break";
     case 1:
       return "the console's close";
+    case kBrokenPipeSignal:
+      return "SIGPIPE";
     default:
       return "signal";
   }

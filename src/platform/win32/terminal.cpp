@@ -3,6 +3,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace kel {
@@ -29,6 +31,16 @@ int TerminalColumns(int fd) noexcept {
     if (value > 0) return value;
   }
   return 80;
+}
+
+bool StandardOutputReaderGone() noexcept {
+  // The C runtime gives EPIPE for both ways a pipe reports its reader gone; the system's own
+  // number is still there when nothing has called the system since.
+  const DWORD error = GetLastError();
+  if (errno != EPIPE && error != ERROR_BROKEN_PIPE && error != ERROR_NO_DATA) return false;
+  std::FILE* null = nullptr;
+  freopen_s(&null, "NUL", "w", stdout);
+  return true;
 }
 
 }  // namespace kel

@@ -57,12 +57,19 @@ TEST(BatchProgram, EmptyFolderWritesEmptyIndex) {
 }
 
 TEST(BatchProgram, UsageAndInformation) {
-  for (const char* args : {"", "one", "a b c", "--frobnicate a b", "-x a b"}) {
+  for (const char* args : {"", "one", "a b c", "--frobnicate a b", "-x a b", "--enc=utf-8 a b",
+                           "--verify=1 a b"}) {
     SCOPED_TRACE(args);
     const ProgramRun run = RunBatchProgram(args, "", kEnglish);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("usage: kelvarin-batch SOURCE OUTPUT"), std::string::npos) << run.err;
+    // A value joined to a name that is no option does not make it one.
+    if (std::string(args).starts_with("--enc=")) {
+      EXPECT_TRUE(run.err.starts_with("kelvarin-batch: unknown option --enc\n")) << run.err;
+    } else if (std::string(args).starts_with("--verify=")) {
+      EXPECT_TRUE(run.err.starts_with("kelvarin-batch: option --verify takes no value\n"));
+    }
   }
   const ProgramRun help = RunBatchProgram("--help", "", kEnglish);
   EXPECT_EQ(help.status, 0);

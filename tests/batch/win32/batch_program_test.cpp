@@ -8,6 +8,8 @@
 #include <map>
 
 #include "batch/batch_options.h"
+#include "batch/text_format.h"
+#include "platform/translation.h"
 #include "support/temp_dir.h"
 #include "support/win32/files.h"
 #include "support/win32/program.h"
@@ -202,6 +204,48 @@ TEST_F(Win32BatchProgram, UsageErrorsAndMissingFolders) {
   const ProgramRun missing = Batch({Path("missing"), Path("one")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find(ProgramText("見つかりません")), std::string::npos) << missing.err;
+}
+
+// Failures that name their file, and what they leave: a row per case that arises on Windows.
+TEST_F(Win32BatchProgram, FailuresSayWhatAndWhere) {
+  WriteWide(Path("in\\a.txt"), "a");
+  CreateDirectoryW(Path("one\\0000_txt.zip").c_str(), nullptr);
+  CreateDirectoryW(Path("two\\0000_txt.zip").c_str(), nullptr);
+  const std::string refused = ProgramText("ファイルへのアクセスが拒否されました. (");
+  struct Row {
+    std::vector<std::wstring> args;
+    int status;
+    std::string err_start, err_end, out, index;  // index: files.txt afterwards
+  };
+  const std::vector<Row> rows = {
+      {{Path("in"), Path("one")}, 1, refused, "\\0000_txt.zip)\r\n", "", "0000_TXT.ZIP\ta\r\n"},
+      // Skipped: no completion text, and the index lists only archives that exist.
+      {{Path("in"), Path("two"), L"--keep-going"},
+       1,
+       ProgramText("ファイル "),
+       "\\0000_txt.zip)\r\n",
+       "(0/0)\r\n",
+       ""},
+      {{Path("in"), Path("one"), L"--enc=utf-8"},
+       2,
+       // In the interface's language, as the library linked into this test has it.
+       "kelvarin-batch: " + Format(_("unknown option %s"), {"--enc"}) + "\r\n",
+       "",
+       "",
+       "0000_TXT.ZIP\ta\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.args.back()));
+    const ProgramRun run = Batch(row.args);
+    EXPECT_EQ(run.status, row.status);
+    EXPECT_TRUE(run.err.starts_with(row.err_start)) << run.err;
+    EXPECT_TRUE(run.err.ends_with(row.err_end)) << run.err;
+    EXPECT_EQ(run.out, row.out);
+    EXPECT_EQ(ReadWide(Ansi(row.args[1]) == Ansi(Path("one")) ? Path("one\\files.txt")
+                                                               : Path("two\\files.txt")),
+              row.index);
+  }
+  EXPECT_TRUE(fs::is_directory(fs::path(Path("one\\0000_txt.zip"))));
 }
 
 }  // namespace

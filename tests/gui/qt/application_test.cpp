@@ -91,6 +91,17 @@ TEST_F(ApplicationTest, DefaultDisplayShowsTheReasonOnASecondLineUnderTheUnchang
        "Stop!\n読み込み中にファイルが変更されました"},
       {Exception(message, {Reason::kNone}), message + "."},
       {same_as_message, "ディスクがいっぱいです."},
+      // The path in front of the reason, unless the message names it already.
+      {Exception("ストリームへの書き込みエラー", Reason::FromErrorNumber(101, "o/files.txt")),
+       "ストリームへの書き込みエラー.\no/files.txt: ディスクがいっぱいです"},
+      {Exception(message, Reason::FromErrorNumber(5, "/out/0000_txt.zip")),
+       message + ".\nファイルへのアクセスが拒否されました"},
+      {[] {
+         EInOutError move_refused(5);
+         move_refused.SetReasonPath("o/0000_txt.zip");
+         return move_refused;
+       }(),
+       "ファイルへのアクセスが拒否されました.\no/0000_txt.zip"},
   };
   for (const ReasonCase& c : cases) {
     capture.boxes.clear();

@@ -261,7 +261,11 @@ TEST(CollectionPastTenThousand, SharedArchivePathFailsTheStartBeforeAnythingIsWr
     h.Start(dir / "in/", dir / "out/");
     FAIL() << "no error for two files with the same archive path";
   } catch (const ENameClash& e) {
-    EXPECT_NE(e.Message().find("10000"), std::string::npos) << e.Message();
+    // The rule as it is: two files 10000 apart in collection order, one extension field.
+    EXPECT_NE(e.Message().find("集めた順で 10000 (またはその倍数) 離れた 2 つのファイルの拡張子欄"
+                               "が同じだと、同じ書庫になります"),
+              std::string::npos)
+        << e.Message();
     EXPECT_NE(e.Message().find(dir / "out/0000_txt.zip"), std::string::npos) << e.Message();
   }
   EXPECT_EQ(h.timer.interval, 0);  // no pass follows

@@ -278,7 +278,9 @@ TEST(PassInput, StartDuringAPassIsRefusedAndThePassGoesOn) {
   h.pump.on_step = [&](int call) {
     if (call != 1) return;
     h.edit1.text = f.dir / "other/";
+    const std::size_t shown = h.panel.texts.size();
     EXPECT_THROW(h.job.Button1Click(), EJobBusy);
+    EXPECT_EQ(h.panel.texts.size(), shown);  // the running pass's progress stays
     EXPECT_EQ(h.state.FileCount, 3);
     EXPECT_EQ(h.state.SourceFiles->Items(), sources);
     EXPECT_EQ(h.timer.interval, 0);
@@ -287,6 +289,9 @@ TEST(PassInput, StartDuringAPassIsRefusedAndThePassGoesOn) {
   EXPECT_EQ(h.panel.texts.back(), kCompletionText);
   ExpectRunOutput(f, h);
   EXPECT_FALSE(h.job.PassRunning());
+  // A start refused by its folder checks leaves no completion text standing.
+  EXPECT_THROW(h.Start(f.dir / "missing/", f.output), EFolderError);
+  EXPECT_EQ(h.panel.texts.back(), "");
   h.Start(f.dir / "other/", f.output);  // accepted again once the pass is over
   EXPECT_EQ(h.state.FileCount, 0);
 }
