@@ -8,6 +8,7 @@
 #include "job/folder_field.h"
 #include "job/job_checks.h"
 #include "job/job_errors.h"
+#include "job/name_rules.h"
 #include "job/name_text.h"
 #include "job/own_temporaries.h"
 #include "platform/file_info.h"
@@ -132,7 +133,6 @@ void BatchJob::Button1Click() {
       throw EFolderError(EFolderError::Kind::kUnlistable, unlisted.Folder,
                          Reason::FromErrorNumber(unlisted.ErrorNumber));
     CheckArchivePathsDistinct(state_);
-    CheckFileNames(*state_.SourceFiles, syntax_);
     controls_.Timer1.SetInterval(kTimerPeriod);
   } catch (...) {
     folder_ = OutputFolder();
@@ -149,6 +149,9 @@ void BatchJob::SearchFile1Find(TSearchFile&, const std::string& Name, const TSea
   if (Data.IsDirectory) return;
   // A name the index and the archive cannot hold stops the run before anything is written.
   if (!Data.ExactName) throw ENameNotInCodePage(Name);
+  // Asked of the name as listed, before any status call: on Windows a name with ":" would be
+  // split as a path, and one with "*" or "?" cannot even be looked up.
+  CheckFileName(Name, Data.FileName, syntax_);
   // Opening a FIFO would hang the pass and a device can be endless. The search's record says
   // what the entry was; a file that is something else by the time it is read fails by name.
   if (!Data.IsRegular) return;

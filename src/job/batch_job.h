@@ -55,9 +55,9 @@ class BatchJob {
   // Raises EJobBusy during a pass, EFolderError or EFolderBusy before anything changes
   // (EInOutError when the output folder cannot be opened), EFolderError (kUnlistable, with the
   // reason) when a folder of the search could not be listed, ENameClash when two files would
-  // share an archive path and EBadFileName for a name with a control character (timer not
-  // armed, state as collected, folder released); exceptions of the search and the timer pass
-  // through. Does nothing once the lists are released.
+  // share an archive path (timer not armed, state as collected, folder released); exceptions of
+  // the search (those of SearchFile1Find among them) and the timer pass through, with the
+  // folder released. Does nothing once the lists are released.
   void Button1Click();
 
   // OnFind of SearchFile1: every regular file (also through a link) gets the next number, its
@@ -65,8 +65,10 @@ class BatchJob {
   // handler runs outside one, followed by the archive name) and source path. The kind is the
   // search's record's, looked up once: what it says is a folder or no regular file (FIFOs,
   // sockets, devices, dangling links) is passed over, as are this program's provable
-  // temporaries (IsOwnTemporary); a name that merely looks like one is collected. Continue is left as it is. Raises ENameNotInCodePage for a file whose name has no
-  // exact form in the run's code page (Windows), which ends the start action before anything is
+  // temporaries (IsOwnTemporary); a name that merely looks like one is collected. Continue is
+  // left as it is. Raises ENameNotInCodePage for a file whose name has no exact form in the
+  // run's code page (Windows), and EBadFileName or EBadNameCharacter for an entry other than a
+  // folder whose name CheckFileName refuses; either ends the start action before anything is
   // written.
   void SearchFile1Find(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& Continue);

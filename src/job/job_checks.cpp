@@ -5,7 +5,6 @@
 #include <unordered_set>
 
 #include "job/job_errors.h"
-#include "job/name_text.h"
 #include "platform/file_identity.h"
 #include "platform/file_info.h"
 #include "platform/output_folder.h"
@@ -23,11 +22,6 @@ void CheckArchivePathsDistinct(const JobState& state) {
   }
 }
 
-void CheckFileNames(const TStringList& sources, const PathSyntax& syntax) {
-  for (const std::string& source : sources.Items())
-    if (HasControlCharacters(syntax.ExtractFileName(source))) throw EBadFileName(source);
-}
-
 namespace {
 
 // Names compared as a case-insensitive file system would (Windows finds 0000DOCX.ZIP when asked
@@ -38,16 +32,25 @@ std::string AsciiFolded(std::string name) {
   return name;
 }
 
-// ExpandFileName with the current directory looked up once for all paths.
+// ExpandFileName of a path's folder, with the current directory looked up once for all paths.
+// The file name stays as the listing gave it: Windows would take a trailing dot or space off a
+// name it expands, and "a.txt." would pass for "a.txt".
 class PathExpander {
  public:
   PathExpander() : current_dir_(ExpandFileName("./")) {}
   std::string operator()(const std::string& path) const {
-    if (!IsRelativePath(path)) return ExpandFileName(path);
-    return ExpandFileName(current_dir_ + path);
+    const std::string folder = syntax_.ExtractFilePath(path);
+    const std::string name = syntax_.ExtractFileName(path);
+    // A bare drive ("C:name") is left to the system whole.
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+      return ExpandFileName(path);
+    if (folder.empty()) return current_dir_ + name;
+    if (!IsRelativePath(folder)) return ExpandFileName(folder) + name;
+    return ExpandFileName(current_dir_ + folder) + name;
   }
 
  private:
+  PathSyntax syntax_ = PathSyntax::Native();
   std::string current_dir_;
 };
 

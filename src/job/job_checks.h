@@ -15,10 +15,6 @@ class OutputFolder;
 // possible past 10,000 files, where the sequence field repeats). Requires state.Exists().
 void CheckArchivePathsDistinct(const JobState& state);
 
-// Raises EBadFileName for the first of `sources` whose file name (split by `syntax`) holds a
-// control character.
-void CheckFileNames(const TStringList& sources, const PathSyntax& syntax);
-
 // Raises ESourceOverwrite when one of `target_names` (the entries the pass will write in the
 // output folder `folder`) is one of the `sources`: the same path once both are expanded to full
 // paths, or the same file on disk (same device and inode, the target's links followed) when

@@ -51,6 +51,12 @@ EBadFileName::EBadFileName(const std::string& source_file)
     : Exception("ファイル " + EscapedName(source_file) +
                 " の名前に制御文字が含まれています。圧縮を中止しました") {}
 
+// "The name of file X holds the character C, which cannot be used in a file name; nothing was
+// compressed."
+EBadNameCharacter::EBadNameCharacter(const std::string& source_file, const std::string& character)
+    : Exception("ファイル " + EscapedName(source_file) + " の名前に使えない文字「" + character +
+                "」が含まれています。圧縮を中止しました") {}
+
 // "File A is the same file as B, which would be written; nothing was compressed."
 ESourceOverwrite::ESourceOverwrite(const std::string& source_file, const std::string& target_path)
     : Exception("ファイル " + EscapedName(source_file) + " は書き出し先 " + target_path +

@@ -96,7 +96,7 @@ std::string TZipBuilder::EntryNameFor(const std::string& path, const PathSyntax&
   std::string name = syntax.ExtractRelativePath(archive_base_dir_, path);
   if (Encoding == NameEncoding::kCp932) {
     if (IsValidUtf8(name)) {
-      std::optional<std::string> converted = Utf8ToCp932(name);
+      std::optional<std::string> converted = Utf8NameToCp932(name);
       if (!converted) throw EGZipError("Invalid entry name " + path, 6);
       name = std::move(*converted);
     } else if (!Cp932ToUtf8(name)) {

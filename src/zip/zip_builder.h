@@ -75,8 +75,9 @@ class TPkHeader {
 enum class NameEncoding {
   kFileSystem,  // the file system's bytes; valid UTF-8 names with high bytes get the UTF-8
                 // marks, other bytes (a Shift-JIS name on a Linux disk) go in unmarked
-  kCp932,       // UTF-8 file names converted to Microsoft code page 932, names that are valid
-                // CP932 already kept; no UTF-8 marks (code 6 if a name is neither)
+  kCp932,       // UTF-8 file names converted to Microsoft code page 932 (composed first where
+                // they have no form as they are: Utf8NameToCp932), names that are valid CP932
+                // already kept; no UTF-8 marks (code 6 if a name is neither)
 };
 
 class TZipBuilder {

@@ -14,17 +14,16 @@ namespace kel {
 struct DirectoryLookup::State {
   explicit State(HANDLE handle) : find(handle) {}
   win32::ScopedFindHandle find;
-  std::wstring folder;  // the folder part of the pattern, separator included, or empty
+  std::wstring folder;  // the folder part of the pattern in its "\\?\" form, separator included
 };
 
 namespace {
 
 bool IsZero(const FILETIME& time) { return time.dwLowDateTime == 0 && time.dwHighDateTime == 0; }
 
-// The folder part of a wide pattern: up to its last "\", "/" or the ":" of a drive.
+// The folder part of a pattern in the "\\?\" form: up to its last "\".
 std::wstring FolderOf(const std::wstring& pattern) {
-  const std::size_t last = pattern.find_last_of(L"\\/:");
-  return last == std::wstring::npos ? std::wstring() : pattern.substr(0, last + 1);
+  return pattern.substr(0, pattern.find_last_of(L'\\') + 1);
 }
 
 // An entry as the program reports it. Links (reparse points) are described by what they lead
@@ -53,8 +52,13 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
   if (!IsZero(data.ftLastAccessTime))
     record.last_access_time = win32::TimespecFromFileTime(data.ftLastAccessTime);
 
+  // The listed name goes after the folder as it is: it names this very entry. ("." and ".."
+  // would be taken as names there; they are the folders the caller has already.)
+  const std::wstring_view name = data.cFileName;
   const win32::ScopedHandle handle =
-      win32::OpenForStatus(win32::LongPathForm(folder + data.cFileName), /*follow_links=*/true);
+      name == L"." || name == L".."
+          ? win32::ScopedHandle()
+          : win32::OpenForStatus(folder + data.cFileName, /*follow_links=*/true);
   int error_number = 0;
   const std::optional<FileStatus> status =
       handle.IsValid() ? win32::StatusOfHandle(handle.Get(), error_number) : std::nullopt;
