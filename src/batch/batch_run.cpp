@@ -319,7 +319,8 @@ int RunBatch(const BatchSettings& settings, std::ostream& out, std::ostream& err
   job.OnLockUnavailable = [&display, &err](const std::string& folder) {
     display.BeforeError();
     const std::string text = Format(_("Folder %s cannot be locked: another run writing into it "
-                                      "at the same time would go unnoticed"),
+                                      "at the same time would go unnoticed, and temporaries "
+                                      "left by an interrupted run, if any, stay"),
                                     {folder});
     err << EscapedName(ErrorText(text)) << '\n' << std::flush;
   };
