@@ -61,6 +61,8 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
       options.verify = true;
     } else if (name == "--keep-going") {
       options.keep_going = true;
+    } else if (name == "--parallel-deflate") {
+      options.parallel_deflate = true;
     } else {
       options.error = Format(_("unknown option %s"), {arg});
       return false;
@@ -186,6 +188,10 @@ std::string BatchHelp() {
            "                     CRC-32, sizes) and fail at the first that does not match\n"
            "      --keep-going   report a file that cannot be archived, remove its incomplete\n"
            "                     archive and go on; a summary follows at the end\n"
+           "      --parallel-deflate\n"
+           "                     deflate each file of 16 MiB or more in 128 KiB blocks on all\n"
+           "                     the jobs at once; its archive is as valid, a little larger\n"
+           "                     and not byte for byte what the desktop program writes\n"
            "      --encoding E   entry names and files.txt in E: system (default: UTF-8 on\n"
            "                     Linux, the ANSI code page on Windows), utf-8 (marked as\n"
            "                     such) or cp932 (Shift-JIS as Japanese Windows writes it,\n"

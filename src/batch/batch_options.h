@@ -38,6 +38,7 @@ struct BatchOptions {
   int jobs = 0;                                     // files compressed at once; 0 = one per core
   bool verify = false;                              // read every archive back after writing it
   bool keep_going = false;                          // skip a file that cannot be archived and go on
+  bool parallel_deflate = false;                    // big files deflated in blocks on every job
   BatchEncoding encoding = BatchEncoding::kSystem;  // entry names and files.txt
 };
 

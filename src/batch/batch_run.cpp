@@ -1,5 +1,6 @@
 #include "batch/batch_run.h"
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 
@@ -115,6 +116,7 @@ ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& sy
   a.encoding = s.encoding;
   a.syntax = syntax;
   a.after_close = s.after_close;
+  if (s.parallel_deflate) a.block_deflate_from = std::max<uint64_t>(s.parallel_deflate_from, 1);
   if (s.interrupt_signal) {
     a.stop_requested = [signal = s.interrupt_signal] { return signal() != 0; };
   }
@@ -215,6 +217,7 @@ BatchSettings SettingsFor(const BatchOptions& options) {
   settings.jobs = EffectiveJobs(options.jobs);
   settings.verify = options.verify;
   settings.keep_going = options.keep_going;
+  settings.parallel_deflate = options.parallel_deflate;
   settings.encoding = PlanEncoding(options.encoding).names;
   settings.english_notes = ExplainInEnglish();
   return settings;
