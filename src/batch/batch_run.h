@@ -43,8 +43,8 @@ struct BatchSettings {
 };
 
 // The settings of a run from its command line: folders, jobs (one per core unless given),
-// verification, keep-going, parallel deflate and how names are stored. The terminal fields are left to the caller.
-// Call after the text code page of PlanEncoding(options.encoding) was chosen.
+// verification, keep-going, parallel deflate and how names are stored. The terminal fields are left
+// to the caller. Call after the text code page of PlanEncoding(options.encoding) was chosen.
 BatchSettings SettingsFor(const BatchOptions& options);
 
 // Archives every file of the folder `settings.source` into the folder `settings.output`,

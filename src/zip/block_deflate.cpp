@@ -33,8 +33,7 @@ class BlockDeflater {
   bool Deflate(const unsigned char* input, std::size_t dictionary, std::size_t length, bool last,
                std::vector<unsigned char>& out) {
     if (deflateReset(&z_) != Z_OK) return false;
-    if (dictionary > 0 &&
-        deflateSetDictionary(&z_, input, static_cast<uInt>(dictionary)) != Z_OK)
+    if (dictionary > 0 && deflateSetDictionary(&z_, input, static_cast<uInt>(dictionary)) != Z_OK)
       return false;
     // The bound leaves out the sync flush's empty stored block; the loop grows on need anyway.
     out.resize(deflateBound(&z_, length) + 16);
@@ -127,9 +126,8 @@ class Pipeline {
     try {
       std::unique_ptr<BlockDeflater> deflater = TakeDeflater();
       slot.crc = Crc32Update(0, slot.input.data() + slot.dictionary, slot.length);
-      slot.failed =
-          !deflater->Deflate(slot.input.data(), slot.dictionary, slot.length, slot.last,
-                             slot.output);
+      slot.failed = !deflater->Deflate(slot.input.data(), slot.dictionary, slot.length, slot.last,
+                                       slot.output);
       GiveBack(std::move(deflater));
     } catch (...) {
     }
@@ -158,7 +156,7 @@ class Pipeline {
   std::unique_ptr<Slot> slots_[kMaxBlocksInFlight];
   std::atomic<std::size_t> in_work_{0};
   std::size_t held_ = 0;  // room taken from the queue
-  std::mutex mutex_;  // guards idle_
+  std::mutex mutex_;      // guards idle_
   std::vector<std::unique_ptr<BlockDeflater>> idle_;
 };
 
