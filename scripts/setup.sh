@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config          # toolchain
   zlib1g-dev libjpeg-dev qt6-base-dev       # libraries the program links
+  libutf8proc-dev                           # Unicode composition of names (Linux only)
   libgtest-dev libgmock-dev libbenchmark-dev  # tests and benchmarks
   unzip zip 7zip libarchive-tools python3   # outside Zip readers for the tests, zip for benchmarks
   pigz                                      # benchmark peer

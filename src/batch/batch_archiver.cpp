@@ -15,6 +15,8 @@
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/file_info.h"
+#include "platform/output_file.h"
+#include "platform/output_folder.h"
 #include "platform/string_list.h"
 #include "zip/archive_verifier.h"
 #include "zip/block_deflate.h"
@@ -39,6 +41,7 @@ class DefaultBuilderSettings {
         block_workers_(builder.BlockWorkers),
         block_deflate_from_(builder.BlockDeflateFrom) {}
   ~DefaultBuilderSettings() {
+    builder_.SetOutputFolder(nullptr);
     builder_.Encoding = encoding_;
     builder_.OnProgress = std::move(on_progress_);
     builder_.BlockWorkers = block_workers_;
@@ -111,15 +114,18 @@ void BatchArchiver::CheckBeforeWriting(const std::vector<PassFile>& files) {
   CheckCp932Names(sources, settings_.syntax);
 }
 
-void BatchArchiver::SaveIndex(const TStringList& lines, const std::string& path) {
+void BatchArchiver::SaveIndex(const TStringList& lines, const OutputFolder& folder,
+                              const std::string& name) {
   if (settings_.encoding == NameEncoding::kCp932) {
-    Cp932Lines(lines).SaveToFile(path);
+    Cp932Lines(lines).SaveToFile(folder, name);
   } else {
-    lines.SaveToFile(path);
+    lines.SaveToFile(folder, name);
   }
 }
 
-void BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const PassFileDone& done) {
+void BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
+                                 const PassFileDone& done) {
+  folder_ = &folder;
   const std::size_t count = files.size();
   // A file in blocks keeps every thread busy, however few files there are.
   const std::size_t busy = settings_.block_deflate_from != 0 && count > 0 ? SIZE_MAX : count;
@@ -133,6 +139,7 @@ void BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const PassF
 }
 
 void BatchArchiver::Configure(TZipBuilder& builder, WorkQueue& blocks, bool on_pass_thread) {
+  builder.SetOutputFolder(folder_);
   builder.Encoding = settings_.encoding;
   if (settings_.block_deflate_from != 0) {
     builder.BlockWorkers = &blocks;
@@ -174,18 +181,25 @@ bool BatchArchiver::StopRequested() const {
 BatchArchiver::Outcome BatchArchiver::Archive(TZipBuilder& builder, const PassFile& file,
                                               int32_t index) {
   Outcome outcome;
+  // Until the archive is in place, the builder's own discard decides what goes (and leaves an
+  // entry it could not replace alone); once it is, a later failure removes it here.
+  bool placed = false;
+  const auto remove_placed = [&] {
+    if (placed) RemoveFailedOutput(*folder_, settings_.syntax.ExtractFileName(file.archive_path));
+  };
   try {
     ArchiveFile(builder, file.archive_path, file.source_path, file.base_dir);
+    placed = true;
     if (settings_.after_close) settings_.after_close(index, file.archive_path);
     if (settings_.verify) VerifyArchive(file.archive_path, ExpectedFor(file, settings_));
   } catch (const EAbort&) {
     outcome.error = std::current_exception();
-    TryRemoveEntry(file.archive_path);
+    remove_placed();
   } catch (const Exception& e) {
     outcome.error = std::current_exception();
     // A file that failed after its archive was moved into place (verification, the test seam)
     // leaves no archive either.
-    TryRemoveEntry(file.archive_path);
+    remove_placed();
     if (settings_.keep_going) {
       outcome.skipped = true;
       outcome.kind = e.ClassName();

@@ -69,11 +69,15 @@ class BatchArchiver : public PassArchiver {
   // With CP932 names: raises ECp932Name for the first file whose name has no CP932 form.
   void CheckBeforeWriting(const std::vector<PassFile>& files) override;
   // Saves the lines, in CP932 when so set.
-  void SaveIndex(const TStringList& lines, const std::string& path) override;
+  void SaveIndex(const TStringList& lines, const OutputFolder& folder,
+                 const std::string& name) override;
   // See the top of this file. Raises EGZipError, EInOutError, EVerifyError or whatever the
   // after_close seam raised, for the earliest failing file; with keep_going only what is no
-  // file's own failure (EAbort, out of memory).
-  void ArchiveFiles(const std::vector<PassFile>& files, const PassFileDone& done) override;
+  // file's own failure (EAbort, out of memory). A failed file leaves no archive: what stands at
+  // its archive name is removed when it is a regular file or a link (RemoveFailedOutput),
+  // unless the failure was that this very entry could not be replaced.
+  void ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
+                    const PassFileDone& done) override;
 
   // Runs on the pass's thread about ten times a second while files are being archived (more
   // often with one job, where the display decides whether to redraw).
@@ -96,6 +100,7 @@ class BatchArchiver : public PassArchiver {
   void ArchiveOnWorkers(const std::vector<PassFile>& files, const PassFileDone& done, int workers);
 
   ArchiverSettings settings_;
+  const OutputFolder* folder_ = nullptr;  // the pass's output folder, during ArchiveFiles
   PassCounters counters_;
   std::vector<SkippedFile> skipped_;
   int32_t archived_ = 0;

@@ -33,7 +33,20 @@ constexpr NumberText kErrorNumberTexts[] = {
     {106, N_("invalid numeric input")},
 };
 
+// The reasons of the numbers whose table text says nothing a user can act on (ReasonText).
+constexpr NumberText kErrorNumberReasons[] = {
+    {21, N_("the drive is not ready (its medium may have been removed)")},
+    {32, N_("another program is using this file")},
+    {33, N_("another program is using this file")},
+    {53, N_("the network folder cannot be found")},
+    {59, N_("the connection to the network folder was lost")},
+    {223, N_("the file is too large for this drive (a FAT32 drive holds no file of 4 GiB or "
+             "more)")},
+};
+
 const char* ErrorNumberText(int number) {
+  for (const NumberText& text : kErrorNumberReasons)
+    if (text.number == number) return text.english;
   for (const NumberText& text : kErrorNumberTexts)
     if (text.number == number) return text.english;
   return nullptr;
@@ -59,6 +72,12 @@ constexpr Meaning kMeanings[] = {
      "Another run is writing into folder %1; start again when it has finished"},
     {"EBadFileName", "ファイル %1 の名前に制御文字が含まれています。圧縮を中止しました",
      "The name of file %1 contains a control character; nothing was compressed"},
+    {"EBadNameCharacter",
+     "ファイル %1 の名前に使えない文字「%2」が含まれています。圧縮を中止しました",
+     "The name of file %1 contains the character %2, which a file name cannot hold; nothing was "
+     "compressed",
+     "The name of a file contains a character that a file name cannot hold; nothing was "
+     "compressed"},
     {"ESourceOverwrite",
      "ファイル %1 は書き出し先 %2 と同じファイルです。上書きを避けるため圧縮を中止しました",
      "File %1 is the very file %2 that was to be written; nothing was compressed, so that it is "

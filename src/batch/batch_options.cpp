@@ -147,7 +147,7 @@ std::optional<int> AnswerWithoutRun(const BatchOptions& options, std::ostream& o
                                     std::ostream& err) {
   switch (options.action) {
     case BatchOptions::Action::kHelp:
-      out << BatchHelp();
+      out << BatchHelp(PathSyntax::Native().style);
       return 0;
     case BatchOptions::Action::kVersion:
       out << BatchVersion();
@@ -169,8 +169,43 @@ int EffectiveJobs(int requested) {
 
 std::string BatchUsage() { return _("usage: kelvarin-batch SOURCE OUTPUT [OPTION]...\n"); }
 
+// The --encoding option as it works on the system whose paths `style` writes.
+std::string EncodingHelp(PathStyle style) {
+  if (style == PathStyle::kWindows)
+    return _("      --encoding E   entry names and files.txt in E: system (default: the ANSI\n"
+             "                     code page, Shift-JIS on Japanese Windows; a name outside it\n"
+             "                     stops the run before anything is written), utf-8 (every\n"
+             "                     name, marked as UTF-8) or cp932 (Shift-JIS without UTF-8\n"
+             "                     marks, whatever the system's code page)\n");
+  return _("      --encoding E   entry names and files.txt in E: system (default: UTF-8 on\n"
+           "                     Linux, the ANSI code page on Windows), utf-8 (marked as\n"
+           "                     such) or cp932 (Shift-JIS as Japanese Windows writes it,\n"
+           "                     from UTF-8 names, no UTF-8 marks)\n");
+}
+
+// Examples with the folders of the system whose paths `style` writes.
+std::string ExamplesHelp(PathStyle style) {
+  if (style == PathStyle::kWindows)
+    return _("Examples:\n"
+             "  kelvarin-batch C:\\作業\\報告書 D:\\納品\n"
+             "      archive every file of C:\\作業\\報告書 into D:\\納品\n"
+             "  kelvarin-batch --encoding utf-8 C:\\作業\\報告書 D:\\納品\n"
+             "      the same for a folder with names outside Shift-JIS (accented letters,\n"
+             "      Korean, ...), which the default refuses: they are written in UTF-8\n"
+             "  kelvarin-batch --verify C:\\作業\\報告書 D:\\納品\n"
+             "      read every archive back and check it against its file after writing it\n");
+  return _("Examples:\n"
+           "  kelvarin-batch ~/reports /media/usb/reports\n"
+           "      archive every file of ~/reports into /media/usb/reports\n"
+           "  kelvarin-batch --encoding cp932 ~/reports /media/usb/reports\n"
+           "      the same with names in Shift-JIS, for recipients whose older Japanese tools\n"
+           "      cannot read UTF-8 names\n"
+           "  kelvarin-batch --verify ~/reports /media/usb/reports\n"
+           "      read every archive back and check it against its file after writing it\n");
+}
+
 // In blocks, so that a change to one leaves the translations of the others in place.
-std::string BatchHelp() {
+std::string BatchHelp(PathStyle style) {
   return BatchUsage() + "\n" +
          _("Compresses every file directly inside the folder SOURCE into a Zip archive of its own\n"
            "in the folder OUTPUT (0000docx.zip, 0001___c.zip, ...) and writes OUTPUT/files.txt,\n"
@@ -191,23 +226,11 @@ std::string BatchHelp() {
            "      --parallel-deflate\n"
            "                     deflate each file of 16 MiB or more in 128 KiB blocks on all\n"
            "                     the jobs at once; its archive is as valid, a little larger\n"
-           "                     and not byte for byte what the desktop program writes\n"
-           "      --encoding E   entry names and files.txt in E: system (default: UTF-8 on\n"
-           "                     Linux, the ANSI code page on Windows), utf-8 (marked as\n"
-           "                     such) or cp932 (Shift-JIS as Japanese Windows writes it,\n"
-           "                     from UTF-8 names, no UTF-8 marks)\n"
-           "  -h, --help         show this text and exit\n"
+           "                     and not byte for byte what the desktop program writes\n") +
+         EncodingHelp(style) +
+         _("  -h, --help         show this text and exit\n"
            "      --version      show the version and exit\n") +
-         "\n" +
-         _("Examples:\n"
-           "  kelvarin-batch ~/reports /media/usb/reports\n"
-           "      archive every file of ~/reports into /media/usb/reports\n"
-           "  kelvarin-batch --encoding cp932 ~/reports /media/usb/reports\n"
-           "      the same with names in Shift-JIS, for recipients whose older Japanese tools\n"
-           "      cannot read UTF-8 names\n"
-           "  kelvarin-batch --verify ~/reports /media/usb/reports\n"
-           "      read every archive back and check it against its file after writing it\n") +
-         "\n" +
+         "\n" + ExamplesHelp(style) + "\n" +
          _("Exit status: 0 done, 1 the job failed or a file was skipped (message on standard\n"
            "error), 2 bad usage.\n");
 }

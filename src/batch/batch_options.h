@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/path_syntax.h"
 #include "zip/zip_builder.h"
 
 namespace kel {
@@ -60,9 +61,10 @@ std::optional<int> AnswerWithoutRun(const BatchOptions& options, std::ostream& o
 // least 1).
 int EffectiveJobs(int requested);
 
-// The one-line usage text (with its line end) and the full help text.
+// The one-line usage text (with its line end) and the full help text, whose examples and
+// --encoding text are those of the system whose paths `style` writes.
 std::string BatchUsage();
-std::string BatchHelp();
+std::string BatchHelp(PathStyle style);
 std::string BatchVersion();
 
 }  // namespace kel

@@ -11,7 +11,7 @@ ECp932Name::ECp932Name(const std::string& source_path)
 std::optional<std::string> Cp932Name(const std::string& name) {
   // A name that is not UTF-8 but CP932 already (from old Japanese media) is kept as it is.
   std::optional<std::string> converted =
-      IsValidUtf8(name) ? Utf8ToCp932(name)
+      IsValidUtf8(name) ? Utf8NameToCp932(name)
                         : (Cp932ToUtf8(name) ? std::optional<std::string>(name) : std::nullopt);
   if (!converted) return std::nullopt;
   for (std::size_t at = 0; at < converted->size();) {

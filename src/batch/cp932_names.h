@@ -21,8 +21,8 @@ class ECp932Name : public Exception {
   const char* ClassName() const noexcept override { return "ECp932Name"; }
 };
 
-// The CP932 form of the UTF-8 `name` (a name that is valid CP932 but not UTF-8 as it is), or
-// nothing under the rules above.
+// The CP932 form of the UTF-8 `name` (composed where it has none as it is: Utf8NameToCp932), or
+// a name that is valid CP932 but not UTF-8 as it is; nothing under the rules above.
 std::optional<std::string> Cp932Name(const std::string& name);
 
 // Raises ECp932Name for the first of `sources` whose file name (split by `syntax`) has no CP932

@@ -48,6 +48,7 @@ bool TFolderBrowser::Execute() {
   std::string path;
   GetPathFromIDList(chosen.get(), path);  // an item without a path gives the empty string
   Folder = path;
+  FolderOutsideCodePage = chosen->path_outside_code_page;
   return true;
 }
 

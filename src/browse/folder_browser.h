@@ -64,6 +64,9 @@ class TFolderBrowser : public TComponent {
   // Before Execute the folder to preselect (passed whole, never cut); after a confirmed
   // Execute the chosen one.
   std::string Folder;
+  // After a confirmed Execute: the chosen item has a file-system path that has no form in the
+  // program's code page, so `Folder` is empty although a folder was chosen.
+  bool FolderOutsideCodePage = false;
   std::string Title = "Select folder";
   TFolderChangeEvent OnChangeFolder;
 

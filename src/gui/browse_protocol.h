@@ -44,7 +44,11 @@ constexpr unsigned kBffmSetSelectionA = 1126;
 struct ItemIdList {
   std::string display_name;  // the name shown in the tree, in the system code page
   std::string path;          // the file-system path; empty for an item without one
-  bool computer = false;     // the virtual computer item
+  // The item has a file-system path that has no form in the program's code page ("café" under
+  // code page 932): `path` is empty, as for an item without one, but the choice is no virtual
+  // item to pass over in silence.
+  bool path_outside_code_page = false;
+  bool computer = false;  // the virtual computer item
   // The shell's own id list (Win32: a PCIDLIST_ABSOLUTE) where the item came from the shell's
   // dialog; null otherwise. Not owned.
   const void* shell_item = nullptr;

@@ -8,16 +8,42 @@
 #include "job/folder_field.h"
 #include "job/job_checks.h"
 #include "job/job_errors.h"
+#include "job/name_rules.h"
 #include "job/name_text.h"
+#include "job/own_temporaries.h"
 #include "platform/file_info.h"
-#include "platform/output_file.h"
 #include "search/search_file.h"
 #include "zip/zip_builder.h"
 
 namespace kel {
 
 namespace {
+
 constexpr const char* kIndexFileName = "files.txt";
+
+// Points the builder at the run's output folder for the pass, and back at none afterwards: the
+// folder is closed when the pass ends.
+class OutputFolderScope {
+ public:
+  OutputFolderScope(TZipBuilder& builder, const OutputFolder& folder) : builder_(builder) {
+    builder_.SetOutputFolder(&folder);
+  }
+  ~OutputFolderScope() { builder_.SetOutputFolder(nullptr); }
+  OutputFolderScope(const OutputFolderScope&) = delete;
+  OutputFolderScope& operator=(const OutputFolderScope&) = delete;
+
+ private:
+  TZipBuilder& builder_;
+};
+
+// IsOwnTemporary for an entry of any folder (the source folder may hold another run's
+// temporaries when it is that run's output folder).
+bool IsOwnTemporaryAt(const std::string& folder_path, const std::string& name) {
+  int error_number = 0;
+  const OutputFolder folder = OutputFolder::TryOpen(folder_path, error_number);
+  return folder.IsOpen() && IsOwnTemporary(folder, name);
+}
+
 }  // namespace
 
 // Marks a pass as running for its lifetime; a close that arrived meanwhile releases the lists
@@ -27,7 +53,7 @@ class BatchJob::PassScope {
   explicit PassScope(BatchJob& job) : job_(job) { job_.pass_running_ = true; }
   ~PassScope() {
     job_.pass_running_ = false;
-    job_.lock_ = FolderLock();
+    job_.folder_ = OutputFolder();
     if (job_.close_requested_) job_.state_.Release();
   }
   PassScope(const PassScope&) = delete;
@@ -50,32 +76,35 @@ void BatchJob::FormClose() {
     close_requested_ = true;
     return;
   }
-  lock_ = FolderLock();
+  folder_ = OutputFolder();
   state_.Release();
 }
 
-void BatchJob::LockOutputFolder() {
-  FolderLock lock = FolderLock::TryAcquire(output_folder_);
-  switch (lock.GetState()) {
-    case FolderLock::State::kLocked:
+void BatchJob::OpenOutputFolder() {
+  int error_number = 0;
+  OutputFolder folder = OutputFolder::TryOpen(output_folder_, error_number);
+  if (!folder.IsOpen()) throw EInOutError(error_number);
+  switch (folder.TryLock(error_number)) {
+    case OutputFolder::LockState::kLocked:
       break;
-    case FolderLock::State::kBusy:
+    case OutputFolder::LockState::kBusy:
       throw EFolderBusy(output_folder_);
-    case FolderLock::State::kUnsupported:
+    case OutputFolder::LockState::kUnsupported:
       if (OnLockUnavailable) {
         OnLockUnavailable(output_folder_);
       } else {
         // "Folder X cannot be locked: another run writing into it at the same time is not
-        // noticed."
+        // noticed, and temporaries left by a killed run stay."
         std::cerr << "フォルダ " << EscapedName(output_folder_)
-                  << " はロックできないため、同時に書き込む別の圧縮を検出できません\n"
+                  << " はロックできないため、同時に書き込む別の圧縮を検出できません。"
+                     "中断された圧縮の一時ファイルがあっても削除しません\n"
                   << std::flush;
       }
       break;
-    case FolderLock::State::kFailed:
-      throw EInOutError(lock.ErrorNumber());
+    case OutputFolder::LockState::kFailed:
+      throw EInOutError(error_number);
   }
-  lock_ = std::move(lock);
+  folder_ = std::move(folder);
 }
 
 void BatchJob::Button1Click() {
@@ -88,25 +117,30 @@ void BatchJob::Button1Click() {
   if (output.empty()) throw EFolderError(EFolderError::Kind::kNoOutputFolder, output);
   CheckFolderField(output, syntax_);
   output_folder_ = FolderFieldText(output, syntax_);
-  lock_ = FolderLock();  // a start whose pass has not begun yet is superseded, not a rival
-  LockOutputFolder();
+  folder_ = OutputFolder();  // a start whose pass has not begun yet is superseded, not a rival
+  OpenOutputFolder();
   try {
-    // Under the lock no other run writes here: whatever temporary is left is a killed run's.
-    RemoveStaleTemporaries(output_folder_);
+    // Under the lock no other run writes here: a temporary provably ours is a killed run's.
+    // Without the lock it may be another run's live output; nothing is removed then.
+    RemoveStaleTemporaries(folder_);
     state_.Clear();
     controls_.Panel1.SetText("");
     controls_.SearchFile1.Directory = source;
     controls_.SearchFile1.Execute();
+    // A folder that could not be listed would make a run that looks complete of a part.
+    const TSearchFile::TListingFailure& unlisted = controls_.SearchFile1.ListingFailure();
+    if (!unlisted.Folder.empty())
+      throw EFolderError(EFolderError::Kind::kUnlistable, unlisted.Folder,
+                         Reason::FromErrorNumber(unlisted.ErrorNumber));
     CheckArchivePathsDistinct(state_);
-    CheckFileNames(*state_.SourceFiles, syntax_);
     controls_.Timer1.SetInterval(kTimerPeriod);
   } catch (...) {
-    lock_ = FolderLock();
+    folder_ = OutputFolder();
     throw;
   }
 }
 
-std::string BatchJob::OutputFolder() const {
+std::string BatchJob::OutputFolderPath() const {
   return output_folder_.empty() ? controls_.Edit2.Text() : output_folder_;
 }
 
@@ -115,14 +149,20 @@ void BatchJob::SearchFile1Find(TSearchFile&, const std::string& Name, const TSea
   if (Data.IsDirectory) return;
   // A name the index and the archive cannot hold stops the run before anything is written.
   if (!Data.ExactName) throw ENameNotInCodePage(Name);
-  // Opening a FIFO would hang the pass and a device can be endless.
-  if (!IsRegularFile(Name)) return;
+  // Asked of the name as listed, before any status call: on Windows a name with ":" would be
+  // split as a path, and one with "*" or "?" cannot even be looked up.
+  CheckFileName(Name, Data.FileName, syntax_);
+  // Opening a FIFO would hang the pass and a device can be endless. The search's record says
+  // what the entry was; a file that is something else by the time it is read fails by name.
+  if (!Data.IsRegular) return;
   const std::string file_name = syntax_.ExtractFileName(Name);
-  // A run's own temporaries are outputs in the making, never sources.
-  if (IsTemporaryName(file_name)) return;
+  // A run's own temporaries are outputs in the making, never sources; a user's file that only
+  // looks like one is collected as any other.
+  if (HasOwnTemporaryName(file_name) && IsOwnTemporaryAt(syntax_.ExtractFilePath(Name), file_name))
+    return;
   const ArchiveName name = MakeArchiveName(state_.FileCount, file_name, syntax_);
   state_.ListingLines->Add(IndexLine(name, file_name, syntax_));
-  state_.ArchivePaths->Add(OutputFolder() + name.disk);
+  state_.ArchivePaths->Add(OutputFolderPath() + name.disk);
   state_.SourceFiles->Add(Name);
   ++state_.FileCount;
 }
@@ -130,7 +170,7 @@ void BatchJob::SearchFile1Find(TSearchFile&, const std::string& Name, const TSea
 void BatchJob::Timer1Timer() {
   controls_.Timer1.SetInterval(0);
   if (!state_.Exists() || pass_running_) {
-    if (!state_.Exists()) lock_ = FolderLock();
+    if (!state_.Exists()) folder_ = OutputFolder();
     return;
   }
   if (controls_.SearchFile1.Busy()) {
@@ -143,17 +183,20 @@ void BatchJob::Timer1Timer() {
 
 void BatchJob::RunPass() {
   state_.ListingLines->Sort();
-  const std::string index_path = OutputFolder() + kIndexFileName;
-  std::vector<std::string> targets = state_.ArchivePaths->Items();
-  targets.push_back(index_path);
-  CheckSourcesUntouched(*state_.SourceFiles, targets);
+  std::vector<std::string> targets;
+  targets.reserve(state_.ArchivePaths->Count() + 1);
+  for (const std::string& path : state_.ArchivePaths->Items())
+    targets.push_back(syntax_.ExtractFileName(path));
+  targets.push_back(kIndexFileName);
+  CheckSourcesUntouched(*state_.SourceFiles, folder_, targets);
   if (archiver_ != nullptr) {
-    RunPassThrough(*archiver_, index_path);
+    RunPassThrough(*archiver_);
     return;
   }
-  state_.ListingLines->SaveToFile(index_path);
+  state_.ListingLines->SaveToFile(folder_, kIndexFileName);
 
   TZipBuilder& builder = DefaultZipBuilder();
+  OutputFolderScope into(builder, folder_);
   const int32_t count = state_.FileCount;
   for (int32_t i = 0; i < count; ++i) {
     const std::string& source = (*state_.SourceFiles)[i];
@@ -166,7 +209,7 @@ void BatchJob::RunPass() {
   controls_.Panel1.SetText(kCompletionText);
 }
 
-void BatchJob::RunPassThrough(PassArchiver& archiver, const std::string& index_path) {
+void BatchJob::RunPassThrough(PassArchiver& archiver) {
   std::vector<PassFile> files;
   files.reserve(static_cast<std::size_t>(state_.FileCount));
   for (int32_t i = 0; i < state_.FileCount; ++i) {
@@ -174,8 +217,8 @@ void BatchJob::RunPassThrough(PassArchiver& archiver, const std::string& index_p
     files.push_back({(*state_.ArchivePaths)[i], source, syntax_.ExtractFilePath(source)});
   }
   archiver.CheckBeforeWriting(files);
-  archiver.SaveIndex(*state_.ListingLines, index_path);
-  archiver.ArchiveFiles(files, [this, &files](int32_t i) {
+  archiver.SaveIndex(*state_.ListingLines, folder_, kIndexFileName);
+  archiver.ArchiveFiles(files, folder_, [this, &files](int32_t i) {
     current_source_dir_ = files[static_cast<std::size_t>(i)].base_dir;
     controls_.Panel1.SetText(ProgressText(i, state_.FileCount));
     controls_.Application.ProcessMessages();

@@ -7,10 +7,14 @@
 // (EJobBusy) and the lists stay as the pass needs them. Closing ends the pass after the file in
 // hand, and the lists are released once the pass has returned.
 //
-// One run at a time per output folder: the start action locks the output folder (FolderLock)
-// and the lock is held until the pass has ended, however it ends; a second run into the same
-// folder, from this program or another, is refused (EFolderBusy). Under the lock, temporaries
-// that a killed run left there are removed before the files are collected.
+// The output folder is opened once, by the start action (OutputFolder), and held until the pass
+// has ended, however it ends: the index, the archives, their clean-up and the listing of
+// outputs all go to the folder that was checked and locked, even if its path is moved or
+// pointed elsewhere meanwhile. One run at a time per output folder: a second run into the
+// same folder, from this program or another, is refused (EFolderBusy). Under the lock, the
+// temporaries a killed run left there (only those provably this program's) are removed before
+// the files are collected; where the file system cannot lock the folder, the run goes on with
+// a warning and removes none.
 #pragma once
 
 #include <functional>
@@ -19,7 +23,7 @@
 #include "job/job_host.h"
 #include "job/job_state.h"
 #include "job/pass_archiver.h"
-#include "platform/folder_lock.h"
+#include "platform/output_folder.h"
 #include "platform/path_syntax.h"
 
 namespace kel {
@@ -45,21 +49,26 @@ class BatchJob {
   void FormClose();
 
   // The start action: checks the two folder fields (Edit1 an existing folder; Edit2 not empty
-  // and an existing folder, taken with a separator added as the folder buttons add it), locks
-  // the output folder and clears it of stale temporaries, then empties the state, clears the
-  // panel, searches the folder in Edit1 (the text unchanged) and arms the timer. Raises
-  // EJobBusy during a pass, EFolderError or EFolderBusy before anything changes, ENameClash
-  // when two files would share an archive path and EBadFileName for a name with a control
-  // character (timer not armed, state as collected, lock released); exceptions of the search
-  // and the timer pass through. Does nothing once the lists are released.
+  // and an existing folder, taken with a separator added as the folder buttons add it), opens
+  // and locks the output folder and clears it of stale temporaries, then empties the state,
+  // clears the panel, searches the folder in Edit1 (the text unchanged) and arms the timer.
+  // Raises EJobBusy during a pass, EFolderError or EFolderBusy before anything changes
+  // (EInOutError when the output folder cannot be opened), EFolderError (kUnlistable, with the
+  // reason) when a folder of the search could not be listed, ENameClash when two files would
+  // share an archive path (timer not armed, state as collected, folder released); exceptions of
+  // the search (those of SearchFile1Find among them) and the timer pass through, with the
+  // folder released. Does nothing once the lists are released.
   void Button1Click();
 
   // OnFind of SearchFile1: every regular file (also through a link) gets the next number, its
   // index line, archive path (the output folder of the start action, or Edit2's text when the
-  // handler runs outside one, followed by the archive name) and source path. Directories, other
-  // entries (FIFOs, sockets, devices, dangling links) and this program's temporaries are passed
-  // over. Continue is left as it is. Raises ENameNotInCodePage for a file whose name has no
-  // exact form in the run's code page (Windows), which ends the start action before anything is
+  // handler runs outside one, followed by the archive name) and source path. The kind is the
+  // search's record's, looked up once: what it says is a folder or no regular file (FIFOs,
+  // sockets, devices, dangling links) is passed over, as are this program's provable
+  // temporaries (IsOwnTemporary); a name that merely looks like one is collected. Continue is
+  // left as it is. Raises ENameNotInCodePage for a file whose name has no exact form in the
+  // run's code page (Windows), and EBadFileName or EBadNameCharacter for an entry other than a
+  // folder whose name CheckFileName refuses; either ends the start action before anything is
   // written.
   void SearchFile1Find(TSearchFile& Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& Continue);
@@ -95,9 +104,9 @@ class BatchJob {
  private:
   class PassScope;
   void RunPass();
-  void RunPassThrough(PassArchiver& archiver, const std::string& index_path);
-  std::string OutputFolder() const;
-  void LockOutputFolder();
+  void RunPassThrough(PassArchiver& archiver);
+  std::string OutputFolderPath() const;
+  void OpenOutputFolder();
 
   JobState& state_;
   JobControls controls_;
@@ -107,7 +116,7 @@ class BatchJob {
   bool close_requested_ = false;
   PassArchiver* archiver_ = nullptr;
   std::string output_folder_;  // Edit2 as the start action checked it, with its separator
-  FolderLock lock_;            // held from the start action to the end of its pass
+  OutputFolder folder_;        // held (and locked) from the start action to the end of its pass
 };
 
 }  // namespace kel

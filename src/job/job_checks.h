@@ -9,18 +9,17 @@
 
 namespace kel {
 
+class OutputFolder;
+
 // Raises ENameClash naming the first two collected files whose archive paths are equal (only
 // possible past 10,000 files, where the sequence field repeats). Requires state.Exists().
 void CheckArchivePathsDistinct(const JobState& state);
 
-// Raises EBadFileName for the first of `sources` whose file name (split by `syntax`) holds a
-// control character.
-void CheckFileNames(const TStringList& sources, const PathSyntax& syntax);
-
-// Raises ESourceOverwrite when one of `targets` (the paths the pass will write) is one of the
-// `sources`: the same path once both are expanded to full paths, or the same file on disk
-// (same device and inode) when both exist. Also raises EInOutError(3) for a path too long to
-// expand.
-void CheckSourcesUntouched(const TStringList& sources, const std::vector<std::string>& targets);
+// Raises ESourceOverwrite when one of `target_names` (the entries the pass will write in the
+// output folder `folder`) is one of the `sources`: the same path once both are expanded to full
+// paths, or the same file on disk (same device and inode, the target's links followed) when
+// both exist. Also raises EInOutError(3) for a path too long to expand.
+void CheckSourcesUntouched(const TStringList& sources, const OutputFolder& folder,
+                           const std::vector<std::string>& target_names);
 
 }  // namespace kel

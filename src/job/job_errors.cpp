@@ -29,14 +29,17 @@ std::string FolderErrorText(EFolderError::Kind kind, const std::string& folder) 
     case EFolderError::Kind::kNoOutputFolder:
       // "No output folder is given."
       return "出力先フォルダが指定されていません";
+    case EFolderError::Kind::kUnlistable:
+      // "The files of folder X cannot be listed; nothing was compressed."
+      return "フォルダ " + EscapedName(folder) + " の中を一覧できません。圧縮を中止しました";
   }
   return {};
 }
 
 }  // namespace
 
-EFolderError::EFolderError(Kind kind, const std::string& folder)
-    : Exception(FolderErrorText(kind, folder)) {}
+EFolderError::EFolderError(Kind kind, const std::string& folder, Reason reason)
+    : Exception(FolderErrorText(kind, folder), reason) {}
 
 // "Another run is writing into folder X; wait until it has finished."
 EFolderBusy::EFolderBusy(const std::string& folder)
@@ -47,6 +50,12 @@ EFolderBusy::EFolderBusy(const std::string& folder)
 EBadFileName::EBadFileName(const std::string& source_file)
     : Exception("ファイル " + EscapedName(source_file) +
                 " の名前に制御文字が含まれています。圧縮を中止しました") {}
+
+// "The name of file X holds the character C, which cannot be used in a file name; nothing was
+// compressed."
+EBadNameCharacter::EBadNameCharacter(const std::string& source_file, const std::string& character)
+    : Exception("ファイル " + EscapedName(source_file) + " の名前に使えない文字「" + character +
+                "」が含まれています。圧縮を中止しました") {}
 
 // "File A is the same file as B, which would be written; nothing was compressed."
 ESourceOverwrite::ESourceOverwrite(const std::string& source_file, const std::string& target_path)

@@ -25,12 +25,13 @@ class ESourceOverwrite : public Exception {
   const char* ClassName() const noexcept override { return "ESourceOverwrite"; }
 };
 
-// A folder field that names no folder: it does not exist, it is a file, or it is empty.
-// Raised by the start action before anything is collected or written.
+// A folder field that names no folder: it does not exist, it is a file, or it is empty; or the
+// source folder (or a folder below it) cannot be listed, with the system's reason beside.
+// Raised by the start action before anything is written.
 class EFolderError : public Exception {
  public:
-  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder };
-  EFolderError(Kind kind, const std::string& folder);
+  enum class Kind { kNotFound, kNotAFolder, kNoSourceFolder, kNoOutputFolder, kUnlistable };
+  EFolderError(Kind kind, const std::string& folder, Reason reason = {});
   const char* ClassName() const noexcept override { return "EFolderError"; }
 };
 
@@ -42,13 +43,24 @@ class EFolderBusy : public Exception {
   const char* ClassName() const noexcept override { return "EFolderBusy"; }
 };
 
-// A file name holds a control character (below 0x20, or 0x7F): CR, LF and TAB would forge lines
-// of "files.txt", and none belongs in an archive's entry name. Raised at the end of collection,
+// A file name holds a control character (below 0x20, or 0x7F; in UTF-8 names also U+0080-U+009F,
+// U+2028 and U+2029): CR, LF and TAB would forge lines of "files.txt", the others do so for
+// Unicode-aware readers, and none belongs in an archive's entry name. Raised during collection,
 // with the name's control characters shown escaped; nothing is written.
 class EBadFileName : public Exception {
  public:
   explicit EBadFileName(const std::string& source_file);
   const char* ClassName() const noexcept override { return "EBadFileName"; }
+};
+
+// A file name holds a character that names no file on the recipient's system: "\", which
+// Windows and its Zip tools read as a folder separator, or, on Windows, one of : * ? " < > |
+// (only another system can make such a name). Raised during collection with the file and the
+// character; nothing is written.
+class EBadNameCharacter : public Exception {
+ public:
+  EBadNameCharacter(const std::string& source_file, const std::string& character);
+  const char* ClassName() const noexcept override { return "EBadNameCharacter"; }
 };
 
 // A collected file's name has no exact form in the code page of the run's names (on Windows the

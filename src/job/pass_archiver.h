@@ -10,6 +10,7 @@
 
 namespace kel {
 
+class OutputFolder;
 class TStringList;
 
 // File i of a pass: its archive, its source and the base directory its entry is named against
@@ -32,13 +33,17 @@ class PassArchiver {
   // by raising (nothing has been written then).
   virtual void CheckBeforeWriting(const std::vector<PassFile>& files) = 0;
 
-  // Writes the sorted index lines to `path`; raises what TStringList::SaveToFile raises.
-  virtual void SaveIndex(const TStringList& lines, const std::string& path) = 0;
+  // Writes the sorted index lines to the entry `name` of the run's output folder `folder`;
+  // raises what TStringList::SaveToFile raises.
+  virtual void SaveIndex(const TStringList& lines, const OutputFolder& folder,
+                         const std::string& name) = 0;
 
-  // Writes the archive of every file of `files` and calls `done` for each as described above.
-  // Raises the failure of the earliest failing file (the one a file-by-file pass would stop
-  // at); every file before it has its complete archive then.
-  virtual void ArchiveFiles(const std::vector<PassFile>& files, const PassFileDone& done) = 0;
+  // Writes the archive of every file of `files` into `folder` (the run's output folder, which
+  // the archive paths name) and calls `done` for each as described above. Raises the failure of
+  // the earliest failing file (the one a file-by-file pass would stop at); every file before it
+  // has its complete archive then.
+  virtual void ArchiveFiles(const std::vector<PassFile>& files, const OutputFolder& folder,
+                            const PassFileDone& done) = 0;
 };
 
 }  // namespace kel

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/code_page_system.h"
+#include "platform/unicode_normalize.h"
 
 // The system-independent half of the code-page helpers: character lengths, cuts and the
 // length-keeping case conversion. What needs the system (its code page, its locale's case and
@@ -142,6 +143,13 @@ bool IsValidUtf8(std::string_view s) {
     at += length;
   }
   return true;
+}
+
+std::optional<std::string> Utf8NameToCp932(std::string_view utf8) {
+  if (std::optional<std::string> as_it_is = Utf8ToCp932(utf8)) return as_it_is;
+  const std::optional<std::string> composed = ComposedUtf8(utf8);
+  if (!composed || *composed == utf8) return std::nullopt;
+  return Utf8ToCp932(*composed);
 }
 
 bool HasHighBytes(std::string_view s) {

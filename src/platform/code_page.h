@@ -81,6 +81,12 @@ int CompareAnsiTextKeys(const AnsiTextKey& a, const AnsiTextKey& b);
 // UTF-8 text in Microsoft code page 932 (glibc's "CP932" table; Windows' own, without best-fit
 // replacements), or nothing when a character has no exact CP932 form.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+// The CP932 form of the UTF-8 file name `utf8`: Utf8ToCp932 of the name as it is, or, where that
+// has none, of its canonical composition (NFC), so that a name decomposed as macOS writes it ("か"
+// followed by U+3099) gets the form a Windows user types ("が"). A name with a form as it is
+// keeps it: composition would replace some characters that CP932 holds (U+212B, the angstrom
+// sign, becomes U+00C5, which it does not). Nothing when neither has a form.
+std::optional<std::string> Utf8NameToCp932(std::string_view utf8);
 // CP932 text as UTF-8, or nothing when the bytes are not valid CP932.
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
 

@@ -20,6 +20,8 @@ struct FindRecord {
   bool exact_name = true;
   std::string alternate_name;  // the 8.3 name where the file system has one; empty on Linux
   uint32_t attributes = 0;     // kAttr* flags, links followed
+  // A regular file, links followed; false for a folder, FIFO, socket, device or dangling link.
+  bool is_regular = false;
   uint32_t size_high = 0;
   uint32_t size_low = 0;
   std::optional<struct timespec> creation_time;  // missing where there is no birth time
@@ -53,10 +55,16 @@ class DirectoryLookup {
   bool FindNext(FindRecord& next);
   void Close();
   bool IsOpen() const;
+  // Why the last FindFirst or FindNext found nothing more although the folder may hold more:
+  // the folder could not be opened (a folder without read access: 5) or its listing failed
+  // part-way, as a message-table number; 0 when the lookup came to the real end of what
+  // matched (also when nothing matched or, for a bare path, the entry does not exist).
+  int ErrorNumber() const noexcept { return error_number_; }
 
  private:
   struct State;
   State* state_ = nullptr;
+  int error_number_ = 0;
 };
 
 // Windows-style mask matching: "*" any run, "?" one character, case-insensitive for ASCII;

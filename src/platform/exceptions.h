@@ -25,7 +25,10 @@ struct Reason {
 };
 
 // The reason in the system's language: the message table's text for an error number, or the
-// program's own sentence. Empty for kNone.
+// program's own sentence; for the numbers whose table text is only "I/O エラー (n)" and that a
+// user can do something about (21 drive not ready, 32 and 33 a file another program holds, 53
+// network folder not found, 59 network connection lost, 223 file too large for the drive),
+// that sentence. Empty for kNone.
 std::string ReasonText(const Reason& reason);
 
 // Base of every exception the program raises on purpose.

@@ -81,6 +81,7 @@ class File {
   int TryClose() noexcept;
 
  private:
+  friend class OutputFolder;  // makes Files of entries it opens relative to itself
   // The open file: a descriptor on POSIX, a HANDLE on Windows (whose invalid value is -1 too).
   static constexpr intptr_t kNoHandle = -1;
   explicit File(intptr_t handle) : handle_(handle) {}

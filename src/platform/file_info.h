@@ -61,12 +61,14 @@ bool IsRegularFile(const std::string& path);
 
 // `path` made absolute against the current directory, with "." and ".." folded away lexically;
 // the path need not exist. A trailing separator is kept. An empty path stays empty. A result
-// longer than the platform's path limit raises EInOutError (3) instead of being cut.
+// longer than the platform's path limit raises EInOutError (3) instead of being cut. On Windows
+// the names lose their trailing dots and spaces, as in any path typed there: for folders the
+// user gave, never for names a listing returned.
 std::string ExpandFileName(const std::string& path);
 
-// `path` resolved as the system resolves it when opening it: symbolic links followed, "." and
-// ".." taken after the link they follow (POSIX realpath; Windows GetFullPathNameW), no trailing
-// separator. Nothing when it does not exist or cannot be reached; `error_number` (optional)
+// `path`, a folder the user gave, resolved as the system resolves it when opening it: symbolic
+// links followed, "." and ".." taken after the link they follow (POSIX realpath; Windows
+// GetFullPathNameW, which also takes trailing dots and spaces off names), no trailing separator. Nothing when it does not exist or cannot be reached; `error_number` (optional)
 // receives the message-table number then.
 std::optional<std::string> ResolveExistingPath(const std::string& path,
                                                int* error_number = nullptr);

@@ -1,9 +1,12 @@
 // One run at a time per output folder: an advisory lock on the folder itself, held for the
-// lock's lifetime and released however the run ends. No lock file is left behind.
+// lock's lifetime and released however the run ends. No lock file is left behind. A run holds
+// its lock through its OutputFolder (output_folder.h); this is the same lock for a folder
+// given by its path alone.
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "platform/output_folder.h"
 
 namespace kel {
 
@@ -17,11 +20,6 @@ class FolderLock {
   };
 
   FolderLock() = default;
-  ~FolderLock();  // releases the lock
-  FolderLock(FolderLock&& other) noexcept;
-  FolderLock& operator=(FolderLock&& other) noexcept;
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
 
   // Tries to lock `folder` without waiting. Never throws.
   static FolderLock TryAcquire(const std::string& folder) noexcept;
@@ -32,8 +30,7 @@ class FolderLock {
  private:
   State state_ = State::kFailed;
   int error_number_ = 0;
-  // The open folder: a descriptor on POSIX, a HANDLE on Windows.
-  intptr_t handle_ = -1;
+  OutputFolder folder_;  // open while locked
 };
 
 }  // namespace kel

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "platform/code_page.h"
-#include "platform/directory_lookup.h"
 #include "platform/file_identity.h"
 #include "platform/file_info.h"
+#include "platform/output_folder.h"
 #include "platform/path_syntax.h"
 
 namespace kel {
@@ -55,8 +55,13 @@ OutputFile::~OutputFile() { Discard(); }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : file_(std::move(other.file_)),
+      folder_(other.folder_),
+      own_folder_(std::move(other.own_folder_)),
+      final_name_(std::move(other.final_name_)),
+      temporary_name_(std::move(other.temporary_name_)),
       final_path_(std::move(other.final_path_)),
       temporary_path_(std::move(other.temporary_path_)) {
+  other.temporary_name_.clear();
   other.temporary_path_.clear();
 }
 
@@ -64,27 +69,33 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   if (this != &other) {
     Discard();
     file_ = std::move(other.file_);
+    folder_ = other.folder_;
+    own_folder_ = std::move(other.own_folder_);
+    final_name_ = std::move(other.final_name_);
+    temporary_name_ = std::move(other.temporary_name_);
     final_path_ = std::move(other.final_path_);
     temporary_path_ = std::move(other.temporary_path_);
+    other.temporary_name_.clear();
     other.temporary_path_.clear();
   }
   return *this;
 }
 
-OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_number) noexcept {
+OutputFile OutputFile::TryCreate(const OutputFolder& folder, const std::string& final_name,
+                                 int& error_number) noexcept {
   OutputFile output;
   try {
-    const PathSyntax syntax = PathSyntax::Native();
-    const std::string folder = syntax.ExtractFilePath(final_path);
-    const std::string name = syntax.ExtractFileName(final_path);
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-      std::string temporary = folder + kTemporaryPrefix + RandomPart(final_path, attempt) + "-" +
-                              name + kTemporarySuffix;
-      File file = File::TryOpen(temporary, OpenMode::kCreateHidden, error_number);
+      std::string temporary = kTemporaryPrefix + RandomPart(folder.Path() + final_name, attempt) +
+                              "-" + final_name + kTemporarySuffix;
+      File file = folder.TryCreateNew(temporary, true, error_number);
       if (file.IsOpen()) {
         output.file_ = std::move(file);
-        output.final_path_ = final_path;
-        output.temporary_path_ = std::move(temporary);
+        output.folder_ = &folder;
+        output.final_name_ = final_name;
+        output.final_path_ = folder.Path() + final_name;
+        output.temporary_path_ = folder.Path() + temporary;
+        output.temporary_name_ = std::move(temporary);
         return output;
       }
       if (error_number != kErrorFileExists) break;
@@ -95,9 +106,30 @@ OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_numbe
   return output;
 }
 
+OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_number) noexcept {
+  try {
+    const PathSyntax syntax = PathSyntax::Native();
+    std::string folder_path = syntax.ExtractFilePath(final_path);
+    if (folder_path.empty()) folder_path = "." + std::string(1, syntax.Separator());
+    auto folder = std::make_unique<OutputFolder>(OutputFolder::TryOpen(folder_path, error_number));
+    if (!folder->IsOpen()) return OutputFile();
+    OutputFile output = TryCreate(*folder, syntax.ExtractFileName(final_path), error_number);
+    if (output.IsOpen()) {
+      // Shown as given, not with the "./" the folder was opened by.
+      output.final_path_ = final_path;
+      output.temporary_path_ = syntax.ExtractFilePath(final_path) + output.temporary_name_;
+      output.own_folder_ = std::move(folder);
+    }
+    return output;
+  } catch (...) {
+    error_number = 8;
+    return OutputFile();
+  }
+}
+
 int OutputFile::TryCommit(bool* move_failed) noexcept {
   if (move_failed != nullptr) *move_failed = false;
-  if (temporary_path_.empty()) return 6;
+  if (temporary_name_.empty()) return 6;
   int error_number = 0;
   const auto written = file_.Status(std::string(), error_number);
   if (written && written->links == 0) {
@@ -110,42 +142,39 @@ int OutputFile::TryCommit(bool* move_failed) noexcept {
     Discard();
     return close_error;
   }
-  if (const int move_error = TryReplaceFile(temporary_path_, final_path_); move_error != 0) {
+  if (const int move_error = folder_->TryReplace(temporary_name_, final_name_); move_error != 0) {
     if (move_failed != nullptr) *move_failed = true;
     Discard();
     return move_error;
   }
+  temporary_name_.clear();
   temporary_path_.clear();
   return 0;
 }
 
 void OutputFile::Discard() noexcept {
-  if (temporary_path_.empty()) return;
+  if (temporary_name_.empty()) return;
   int error_number = 0;
   const auto written = file_.IsOpen() ? file_.Status(std::string(), error_number) : std::nullopt;
   file_.TryClose();
   if (written) {
-    RemoveFileIfSame(temporary_path_, FileIdentity{written->device, written->inode});
+    folder_->TryRemoveIfSame(temporary_name_, FileIdentity{written->device, written->inode});
   } else if (!file_.IsOpen()) {
     // Closed already (a failed commit): the name is still this run's own random one.
-    TryRemoveEntry(temporary_path_);
+    folder_->TryRemove(temporary_name_);
   }
+  temporary_name_.clear();
   temporary_path_.clear();
 }
 
-int RemoveStaleTemporaries(const std::string& folder) noexcept {
-  int removed = 0;
-  try {
-    DirectoryLookup lookup;
-    FindRecord record;
-    const std::string pattern = folder + std::string(kTemporaryPrefix) + "*";
-    for (bool found = lookup.FindFirst(pattern, record); found; found = lookup.FindNext(record)) {
-      if ((record.attributes & kAttrDirectory) != 0 || !IsTemporaryName(record.long_name)) continue;
-      if (TryRemoveEntry(folder + record.long_name) == 0) ++removed;
-    }
-  } catch (...) {
-  }
-  return removed;
+int RemoveFailedOutput(const OutputFolder& folder, const std::string& name) noexcept {
+  int error_number = 0;
+  const std::optional<OutputEntry> entry = folder.TryEntry(name, &error_number);
+  if (!entry) return error_number == 2 ? 0 : error_number;
+  if (entry->kind != OutputEntry::Kind::kRegular && entry->kind != OutputEntry::Kind::kLink)
+    return 5;
+  const int removed = folder.TryRemove(name);
+  return removed == 2 ? 0 : removed;
 }
 
 }  // namespace kel

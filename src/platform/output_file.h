@@ -3,6 +3,7 @@
 // file, a symbolic or hard link, a FIFO) is replaced as an entry, never written through.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/file.h"
@@ -14,9 +15,12 @@ namespace kel {
 constexpr const char* kTemporaryPrefix = ".kelvarin-";
 constexpr const char* kTemporarySuffix = ".tmp";
 
-// True when `file_name` (a bare name) has the form of a temporary. A run never collects one as
-// a source and removes those left behind (RemoveStaleTemporaries).
+// True when `file_name` (a bare name) looks like a temporary: the prefix, 12 hex digits, "-",
+// some final name and the suffix. Looks only: whether one is provably this program's own, and
+// may be removed or passed over, is for job/own_temporaries.h to say.
 bool IsTemporaryName(const std::string& file_name);
+
+class OutputFolder;
 
 class OutputFile {
  public:
@@ -28,13 +32,18 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates a new temporary for `final_path` (kCreateNew, a fresh random part on a clash).
-  // Nothing is done at `final_path`. Returns a closed OutputFile with `error_number` set when
-  // the folder does not exist or cannot be written.
+  // Creates a new temporary for the entry `final_name` of `folder` (kCreateNew, a fresh random
+  // part on a clash); the temporary, its move and its removal stay in that folder whatever
+  // becomes of its path. `folder` must outlive the OutputFile. Nothing is done at the final
+  // name. Returns a closed OutputFile with `error_number` set when the folder cannot be written.
+  static OutputFile TryCreate(const OutputFolder& folder, const std::string& final_name,
+                              int& error_number) noexcept;
+  // The same for `final_path`, whose folder is opened for this one file.
   static OutputFile TryCreate(const std::string& final_path, int& error_number) noexcept;
 
   bool IsOpen() const noexcept { return file_.IsOpen(); }
   File& Handle() noexcept { return file_; }
+  // Both as the folder's path and the name: for messages and tests.
   const std::string& FinalPath() const noexcept { return final_path_; }
   const std::string& TemporaryPath() const noexcept { return temporary_path_; }
 
@@ -52,13 +61,19 @@ class OutputFile {
 
  private:
   File file_;
+  const OutputFolder* folder_ = nullptr;
+  std::unique_ptr<OutputFolder> own_folder_;  // the folder opened by the path form
+  std::string final_name_;
+  std::string temporary_name_;
   std::string final_path_;
   std::string temporary_path_;
 };
 
-// Removes from `folder` (with its trailing separator) every entry whose name has the form of a
-// temporary and that is a file or link (a run killed before it could remove them leaves them).
-// Call only while holding the folder's lock. Returns how many were removed. Never throws.
-int RemoveStaleTemporaries(const std::string& folder) noexcept;
+// Removes what stands at `name` in `folder` after the file of that name failed, so that a
+// failed file leaves no archive (an older one of an earlier run included): only a regular file
+// or a link (the link itself), never a folder, FIFO, socket or device node. 0 when removed or
+// nothing stood there, else the message-table number (5 for an entry of another kind). Never
+// throws.
+int RemoveFailedOutput(const OutputFolder& folder, const std::string& name) noexcept;
 
 }  // namespace kel

@@ -6,6 +6,7 @@
 #include "platform/exceptions.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
+#include "platform/output_folder.h"
 
 namespace kel {
 
@@ -40,6 +41,16 @@ std::string TStringList::Text() const {
 void TStringList::SaveToFile(const std::string& path) const {
   int error_number = 0;
   OutputFile output = OutputFile::TryCreate(path, error_number);
+  Save(output, error_number, path);
+}
+
+void TStringList::SaveToFile(const OutputFolder& folder, const std::string& name) const {
+  int error_number = 0;
+  OutputFile output = OutputFile::TryCreate(folder, name, error_number);
+  Save(output, error_number, folder.Path() + name);
+}
+
+void TStringList::Save(OutputFile& output, int error_number, const std::string& path) const {
   if (!output.IsOpen()) {
     EFCreateError error(path);
     error.SetReason(Reason::FromErrorNumber(error_number));

@@ -7,6 +7,9 @@
 
 namespace kel {
 
+class OutputFile;
+class OutputFolder;
+
 class TStringList {
  public:
   void Add(std::string s) { items_.push_back(std::move(s)); }
@@ -25,10 +28,14 @@ class TStringList {
   // EFCreateError when the file cannot be created, EWriteError when a write fails (what stood
   // at `path` is then left as it was); the system's reason rides beside the message.
   void SaveToFile(const std::string& path) const;
+  // The same for the entry `name` of the open `folder` (the run's output folder): created,
+  // written and moved into place there, whatever becomes of the folder's path meanwhile.
+  void SaveToFile(const OutputFolder& folder, const std::string& name) const;
   // The bytes SaveToFile writes.
   std::string Text() const;
 
  private:
+  void Save(OutputFile& output, int error_number, const std::string& path) const;
   std::vector<std::string> items_;
 };
 

@@ -29,6 +29,7 @@ bool TSearchFile::Execute() {
   if (FBusy || !OnFind) return false;
   BusyScope busy(FBusy);
   FDirList->Clear();
+  FListingFailure = {};
   bool Continue = true;
   try {
     CollectDirectories();
@@ -76,14 +77,16 @@ void TSearchFile::ScanDirectory(const std::string& Dir, const std::string& Mask,
   const std::string Folder = FSyntax.IncludeTrailingSeparator(Dir);
   DirectoryLookup lookup;
   FindRecord record;
-  if (!lookup.FindFirst(Folder + Mask, record)) return;
-  do {
+  bool found = lookup.FindFirst(Folder + Mask, record);
+  for (; found; found = lookup.FindNext(record)) {
     if (record.long_name != "." && record.long_name != "..") {
       const std::string Name = JoinEntryPath(Folder, record.long_name);
       DoFind(Name, FillSearchFileData(record), Continue);
     }
     if (!Continue) throw EAbort();
-  } while (lookup.FindNext(record));
+  }
+  if (lookup.ErrorNumber() != 0 && FListingFailure.Folder.empty())
+    FListingFailure = {Dir, lookup.ErrorNumber()};
 }
 
 }  // namespace kel

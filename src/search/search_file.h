@@ -48,6 +48,16 @@ class TSearchFile {
   bool Execute();
   bool Busy() const { return FBusy; }
 
+  // The first folder whose entries the last Execute could not list: it could not be opened
+  // (no read access, gone meanwhile) or its listing failed part-way. The search goes on and
+  // reports what it saw; a caller that needs every entry asks here afterwards. Folder is empty
+  // when every folder was listed to its end.
+  struct TListingFailure {
+    std::string Folder;
+    int ErrorNumber = 0;  // message-table number
+  };
+  const TListingFailure& ListingFailure() const { return FListingFailure; }
+
   // Call OnFind / OnFindDir with this component as Sender when assigned.
   virtual void DoFind(const std::string& Name, const TSearchFileData& Data, bool& Continue);
   virtual void DoFindDir(const std::string& Name, const TSearchFileData& Data, bool& Skip,
@@ -74,6 +84,7 @@ class TSearchFile {
 
   PathSyntax FSyntax;
   bool FBusy = false;
+  TListingFailure FListingFailure;
 };
 
 }  // namespace kel

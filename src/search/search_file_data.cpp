@@ -35,6 +35,7 @@ TSearchFileData FillSearchFileData(const FindRecord& record) {
   data.LastAccessTimeValid = ConvertTime(record.last_access_time, data.LastAccessTime);
   const uint32_t attributes = record.attributes;
   data.IsDirectory = (attributes & kAttrDirectory) != 0;
+  data.IsRegular = record.is_regular;
   data.IsReadOnly = (attributes & kAttrReadOnly) != 0;
   data.IsHidden = (attributes & kAttrHidden) != 0;
   data.IsSystem = (attributes & kAttrSystem) != 0;

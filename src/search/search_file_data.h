@@ -27,6 +27,9 @@ struct TSearchFileData {
   bool LastAccessTimeValid = false;
   TDateTime LastAccessTime = 0;
   bool IsDirectory = false;  // attribute 0x10
+  // A regular file (links followed) when the entry was listed; false for a folder, FIFO,
+  // socket, device or dangling link. A record made by hand describes a plain file.
+  bool IsRegular = true;
   bool IsReadOnly = false;   // attribute 0x01
   bool IsHidden = false;     // attribute 0x02
   bool IsSystem = false;     // attribute 0x04

@@ -18,6 +18,7 @@ std::optional<std::string> ChosenFolderFieldText(const std::string& folder,
 
 void ChooseFolderInto(TFolderBrowser& browser, TEdit& field, const PathSyntax& syntax) {
   if (!browser.Execute()) return;
+  if (browser.FolderOutsideCodePage) throw EFolderName();
   const std::optional<std::string> text = ChosenFolderFieldText(browser.Folder, syntax);
   if (!text) return;
   if (!TEdit::Holds(*text)) throw EFolderName();

@@ -31,7 +31,8 @@ std::optional<std::string> ChosenFolderFieldText(const std::string& folder,
 // Button2Click and Button3Click: runs `browser`'s dialog; on confirm puts the chosen folder
 // into `field` as ChosenFolderFieldText says. A cancelled dialog or a choice that is no
 // existing directory leaves the field alone and reports nothing; a folder whose path the field
-// cannot hold (TEdit::Holds) leaves it alone and raises EFolderName. Exceptions of Execute
+// cannot hold (TEdit::Holds) or that has no path in the code page at all
+// (TFolderBrowser::FolderOutsideCodePage) leaves it alone and raises EFolderName. Exceptions of Execute
 // pass.
 void ChooseFolderInto(TFolderBrowser& browser, TEdit& field,
                       const PathSyntax& syntax = PathSyntax::Native());

@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/file_info.h"
 #include "platform/output_file.h"
+#include "platform/output_folder.h"
 #include "zip/central_directory.h"
 #include "zip/entry_stream.h"
 #include "zip/zip_format.h"
@@ -54,6 +55,10 @@ PathSyntax TZipBuilder::Syntax() const {
   return syntax_given_ ? syntax_ : PathSyntax::Native();
 }
 
+const OutputFolder& TZipBuilder::ArchiveFolder() const {
+  return folder_ != nullptr ? *folder_ : *own_folder_;
+}
+
 void TZipBuilder::OpenArchive(const std::string& archive_path, const std::string& base_dir) {
   if (output_) output_->Discard();
   archive_entries_.clear();
@@ -61,7 +66,22 @@ void TZipBuilder::OpenArchive(const std::string& archive_path, const std::string
   archive_base_dir_ = base_dir;
   output_end_ = 0;
   int error_number = 0;
-  OutputFile output = OutputFile::TryCreate(archive_path, error_number);
+  const PathSyntax syntax = PathSyntax::Native();
+  if (folder_ == nullptr) {
+    std::string folder_path = syntax.ExtractFilePath(archive_path);
+    if (folder_path.empty()) folder_path = std::string(".") + syntax.Separator();
+    if (!own_folder_ || own_folder_->Path() != syntax.IncludeTrailingSeparator(folder_path)) {
+      own_folder_ =
+          std::make_unique<OutputFolder>(OutputFolder::TryOpen(folder_path, error_number));
+    }
+    if (!own_folder_->IsOpen()) {
+      own_folder_.reset();
+      output_.reset();
+      throw EInOutError(error_number);
+    }
+  }
+  OutputFile output =
+      OutputFile::TryCreate(ArchiveFolder(), syntax.ExtractFileName(archive_path), error_number);
   if (!output.IsOpen()) {
     output_.reset();
     throw EInOutError(error_number);
@@ -78,7 +98,7 @@ std::string TZipBuilder::EntryNameFor(const std::string& path, const PathSyntax&
   std::string name = syntax.ExtractRelativePath(archive_base_dir_, path);
   if (Encoding == NameEncoding::kCp932) {
     if (IsValidUtf8(name)) {
-      std::optional<std::string> converted = Utf8ToCp932(name);
+      std::optional<std::string> converted = Utf8NameToCp932(name);
       if (!converted) throw EGZipError("Invalid entry name " + path, 6);
       name = std::move(*converted);
     } else if (!Cp932ToUtf8(name)) {
@@ -232,7 +252,12 @@ std::string TZipBuilder::TemporaryPath() const {
 
 void TZipBuilder::DiscardArchive() noexcept {
   if (output_) output_->Discard();
-  if (!archive_name_.empty()) TryRemoveEntry(archive_name_);
+  if (!archive_name_.empty() && (folder_ != nullptr || own_folder_)) {
+    try {
+      RemoveFailedOutput(ArchiveFolder(), PathSyntax::Native().ExtractFileName(archive_name_));
+    } catch (...) {
+    }
+  }
   archive_entries_.clear();
   archive_name_.clear();
 }

@@ -30,6 +30,7 @@ namespace kel {
 
 class File;
 class OutputFile;
+class OutputFolder;
 class WorkQueue;
 struct EntryStream;
 struct FileStatus;
@@ -76,8 +77,9 @@ class TPkHeader {
 enum class NameEncoding {
   kFileSystem,  // the file system's bytes; valid UTF-8 names with high bytes get the UTF-8
                 // marks, other bytes (a Shift-JIS name on a Linux disk) go in unmarked
-  kCp932,       // UTF-8 file names converted to Microsoft code page 932, names that are valid
-                // CP932 already kept; no UTF-8 marks (code 6 if a name is neither)
+  kCp932,       // UTF-8 file names converted to Microsoft code page 932 (composed first where
+                // they have no form as they are: Utf8NameToCp932), names that are valid CP932
+                // already kept; no UTF-8 marks (code 6 if a name is neither)
 };
 
 class TZipBuilder {
@@ -91,6 +93,12 @@ class TZipBuilder {
   TZipBuilder& operator=(const TZipBuilder&) = delete;
   // An archive still open is discarded (its temporary removed).
   ~TZipBuilder();
+
+  // Archives of later OpenArchive calls go into `folder` (under their path's file name), the
+  // folder a run opened and locked, whatever becomes of the path that named it; nullptr: into
+  // the folder each archive's path names, opened for that archive. `folder` must outlive the
+  // archives written into it.
+  void SetOutputFolder(const OutputFolder* folder) noexcept { folder_ = folder; }
 
   // Starts a new archive for `archive_path`; entry names are made relative to the directory
   // part of `base_dir`. An open archive is discarded first (DiscardArchive without touching its
@@ -113,8 +121,10 @@ class TZipBuilder {
 
   // Gives up on the open archive: its temporary is removed and the entry standing at its path
   // (an archive of an earlier run, or a link: the entry itself, never what a link points to)
-  // is removed too, so that a file that could not be archived leaves no archive behind. The
-  // builder then has no archive open. Never throws.
+  // is removed too, so that a file that could not be archived leaves no archive behind; never
+  // a folder, FIFO, socket or device node (RemoveFailedOutput). After a close whose move was
+  // refused the path is not touched: what stands there is not this builder's. The builder
+  // then has no archive open. Never throws.
   void DiscardArchive() noexcept;
 
   // The open archive's path; empty when none is open (or after a failed OpenArchive, the path
@@ -153,8 +163,13 @@ class TZipBuilder {
   std::string EntryNameFor(const std::string& path, const PathSyntax& syntax,
                            uint16_t& flags) const;
 
+  // The folder of the open archive: the run's (folder_) or one opened for it (own_folder_).
+  const OutputFolder& ArchiveFolder() const;
+
   PathSyntax syntax_;
   bool syntax_given_ = false;
+  const OutputFolder* folder_ = nullptr;
+  std::unique_ptr<OutputFolder> own_folder_;
   std::string archive_name_;
   std::string archive_base_dir_;
   std::vector<std::pair<std::string, TPkHeader>> archive_entries_;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 
+#include "batch/batch_options.h"
 #include "batch/cp932_names.h"
 #include "batch/text_format.h"
 #include "batch_program.h"
@@ -58,6 +59,9 @@ TEST(EnglishMeaning, OfEveryJapaneseMessageOfTheSystem) {
        "Another run is writing into folder " + c + "; start again when it has finished"},
       {[&] { throw EBadFileName("/in/a\tb"); },
        "The name of file /in/a\\tb contains a control character; nothing was compressed"},
+      {[] { throw EBadNameCharacter("/in/a:b", ":"); },
+       "The name of file /in/a:b contains the character :, which a file name cannot hold; "
+       "nothing was compressed"},
       {[&] { throw ESourceOverwrite(a, z); },
        "File " + a + " is the very file " + z +
            " that was to be written; nothing was compressed, so that it is not overwritten"},
@@ -93,12 +97,15 @@ TEST(EnglishMeaning, OfEveryJapaneseMessageOfTheSystem) {
   }
 }
 
-// Every number of the message table has its reason in English (the program runs without a
-// catalogue in this test); numbers without a text of their own are shown as such.
+// Every number of the message table, and every number with a reason of its own, has its reason
+// in English (the program runs without a catalogue in this test); numbers without either are
+// shown as such.
 TEST(TranslatedReasonText, EveryNumberOfTheMessageTableInEnglish) {
   for (int number = 0; number < 2000; ++number) {
     const std::string generic = "I/O error (" + std::to_string(number) + ")";
-    const bool own_text = !EInOutError::MessageFor(number).starts_with("I/O ");
+    const bool own_text = !EInOutError::MessageFor(number).starts_with("I/O ") ||
+                          ReasonText(Reason::FromErrorNumber(number)) !=
+                              EInOutError::MessageFor(number);
     EXPECT_EQ(TranslatedReasonText(Reason::FromErrorNumber(number)) != generic, own_text) << number;
   }
   EXPECT_EQ(TranslatedReasonText(Reason::FromErrorNumber(101)), "disk full");
@@ -121,6 +128,16 @@ TEST(BatchLanguage, MissingFolderInEachLocale) {
     EXPECT_EQ(run->status, 1);
     EXPECT_EQ(run->out, "");
   }
+}
+
+// The help's examples and --encoding text are those of the system the program runs on.
+TEST(BatchLanguage, HelpSpeaksOfTheSystemsOwnFolders) {
+  const std::string windows = BatchHelp(PathStyle::kWindows);
+  const std::string example = "  kelvarin-batch --encoding utf-8 C:\\作業\\報告書 D:\\納品\n";
+  EXPECT_NE(windows.find(example), std::string::npos) << windows;
+  EXPECT_NE(windows.find("Shift-JIS on Japanese Windows; a name outside it\n"), std::string::npos);
+  EXPECT_EQ(windows.find("~/reports"), std::string::npos);
+  EXPECT_EQ(BatchHelp(PathStyle::kNative).find("C:\\"), std::string::npos);
 }
 
 TEST(BatchLanguage, HelpAndUsageInEachLocale) {

@@ -107,9 +107,7 @@ void TApplication::SetIcon(const TIcon& icon) {
 
 void TApplication::Run() {
   if (!main_form_) return;
-  main_form_->Show();
-  const int show = StartupShowCommand();
-  if (show != SW_SHOWNORMAL) ShowWindow(Hwnd(main_form_->Handle()), show);
+  win32::ShowMainForm(*main_form_, StartupShowCommand());
   MSG msg;
   while (!terminated_) {
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

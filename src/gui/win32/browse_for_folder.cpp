@@ -53,7 +53,9 @@ ItemIdList ItemOf(PCIDLIST_ABSOLUTE list) {
   std::wstring path(kLongestPath, L'\0');
   if (SHGetPathFromIDListEx(list, path.data(), kLongestPath, GPFIDL_DEFAULT)) {
     path.resize(path.find(L'\0'));
-    item.path = win32::TextFromWide(path).value_or(std::string());
+    std::optional<std::string> text = win32::TextFromWide(path);
+    item.path_outside_code_page = !text && !path.empty();
+    item.path = std::move(text).value_or(std::string());
   }
   const OwnedIdList computer = ComputerIdList();
   item.computer = computer && ILIsEqual(list, computer.get());

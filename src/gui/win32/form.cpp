@@ -107,6 +107,36 @@ struct TForm::Resources {
 // form before the window closes and passes button clicks on to the buttons.
 class FormWindow {
  public:
+  // Places the window on its first showing, readies the focus for ActiveControl (or the first
+  // enabled control in Tab order) and shows it with `show_command`. Every command but the
+  // minimised, inactive one (SW_SHOWMINNOACTIVE) then activates the window and focuses that
+  // control; that one leaves the window as it found it, neither shown first nor activated, and
+  // the focus goes there when the user restores the window.
+  static void ShowAs(TForm& form, int show_command) {
+    HWND hwnd = Hwnd(form.Handle());
+    if (!form.placed_) {
+      form.HandleCreated();  // settings made after the window was created
+      form.PlaceOnScreen();
+      form.placed_ = true;
+    }
+    TWinControl* first = form.active_control_;
+    if (!first || !first->CanFocus() || !first->Enabled()) {
+      first = nullptr;
+      for (TWinControl* control : form.TabSequence()) {
+        if (control->Enabled()) {
+          first = control;
+          break;
+        }
+      }
+    }
+    // Activation gives the focus to the saved child (WM_ACTIVATE).
+    if (first) win32::SetSavedFocus(hwnd, Hwnd(first->Handle()));
+    ShowWindow(hwnd, show_command);
+    if (show_command == SW_SHOWMINNOACTIVE) return;
+    SetForegroundWindow(hwnd);
+    if (first) first->SetFocus();
+  }
+
   // The button face under the windowless controls, painted bottom to top.
   static void Paint(TForm& form, HDC dc, const RECT& area) {
     FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
@@ -132,16 +162,19 @@ class FormWindow {
       case WM_CLOSE:
         if (form.CloseRequested()) ShowWindow(hwnd, SW_HIDE);
         return 0;
-      case WM_COMMAND:
-        // Enter and Esc arrive as IDOK and IDCANCEL without a child window: they mean nothing
-        // here. A button's click names the button.
-        if (lparam != 0 && HIWORD(wparam) == BN_CLICKED) {
-          HWND child = reinterpret_cast<HWND>(lparam);
-          if (IsChild(hwnd, child)) {
-            if (auto* button = dynamic_cast<TButton*>(ControlOf(child))) button->Click();
-          }
+      case WM_COMMAND: {
+        // A button's click names the button. Enter and Esc arrive as IDOK and IDCANCEL without
+        // a child window, as no button is the default: Enter presses the focused button (the
+        // dialog manager sends a button that Tab reached its click itself), and means nothing
+        // in a field; Esc means nothing.
+        HWND child = reinterpret_cast<HWND>(lparam);
+        if (lparam == 0 && LOWORD(wparam) == IDOK) child = GetFocus();
+        else if (HIWORD(wparam) != BN_CLICKED) child = nullptr;
+        if (child != nullptr && IsChild(hwnd, child)) {
+          if (auto* button = dynamic_cast<TButton*>(ControlOf(child))) button->Click();
         }
         return 0;
+      }
       case WM_ACTIVATE:
         if (LOWORD(wparam) == WA_INACTIVE) {
           HWND focus = GetFocus();
@@ -291,29 +324,9 @@ void TForm::ApplySize() {
   }
 }
 
-void TForm::Show() {
-  HWND hwnd = Hwnd(Handle());
-  if (!placed_) {
-    HandleCreated();  // settings made after the window was created
-    PlaceOnScreen();
-    placed_ = true;
-  }
-  TWinControl* first = active_control_;
-  if (!first || !first->CanFocus() || !first->Enabled()) {
-    first = nullptr;
-    for (TWinControl* control : TabSequence()) {
-      if (control->Enabled()) {
-        first = control;
-        break;
-      }
-    }
-  }
-  // Activation gives the focus to the saved child (WM_ACTIVATE).
-  if (first) win32::SetSavedFocus(hwnd, Hwnd(first->Handle()));
-  ShowWindow(hwnd, SW_SHOW);
-  SetForegroundWindow(hwnd);
-  if (first) first->SetFocus();
-}
+void TForm::Show() { FormWindow::ShowAs(*this, SW_SHOW); }
+
+void win32::ShowMainForm(TForm& form, int show_command) { FormWindow::ShowAs(form, show_command); }
 
 void TForm::PlaceOnScreen() {
   HWND hwnd = Hwnd(Handle());

@@ -1,10 +1,6 @@
 #include "gui/std_controls.h"
 
-// commctrl.h needs windows.h before it.
-// clang-format off
 #include <windows.h>
-#include <commctrl.h>
-// clang-format on
 
 #include "gui/win32/win32_text.h"
 #include "gui/win32/win32_window.h"
@@ -20,25 +16,6 @@ namespace {
 // What the user can type into the field at most: as many characters as QLineEdit holds. (Text
 // set by the program is not cut.)
 constexpr WPARAM kEditLimit = 32767;
-
-// Keeps a button a plain push button. The dialog manager makes the push button that Tab
-// focuses the default one (BM_SETSTYLE), and Enter would then press it.
-LRESULT CALLBACK PushButtonSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
-                                        UINT_PTR id, DWORD_PTR) {
-  switch (msg) {
-    case BM_SETSTYLE:
-      if ((wparam & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-        wparam = (wparam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_PUSHBUTTON;
-      }
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, PushButtonSubclassProc, id);
-      break;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
-}
-
-constexpr UINT_PTR kPushButtonSubclassId = 2;
 
 }  // namespace
 
@@ -56,12 +33,11 @@ void TButton::Click() {
 }
 
 NativeWindow TButton::CreateHandle(NativeWindow parent) {
-  // A plain push button, never the default one: Enter does not press it. Its clicks reach
-  // the form as BN_CLICKED commands, which the form hands to Click.
-  HWND hwnd = win32::CreateControlWindow(L"BUTTON", 0, BS_PUSHBUTTON, win32::ToWide(caption_),
-                                         *this, parent);
-  SetWindowSubclass(hwnd, PushButtonSubclassProc, kPushButtonSubclassId, 0);
-  return Native(hwnd);
+  // A plain push button: no button is the window's default, but the focused one takes Enter as
+  // in every dialog. Its clicks reach the form as BN_CLICKED commands, which the form hands to
+  // Click.
+  return Native(win32::CreateControlWindow(L"BUTTON", 0, BS_PUSHBUTTON, win32::ToWide(caption_),
+                                           *this, parent));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "gui/component.h"
+#include "gui/form.h"
 #include "gui/native_window.h"
 
 namespace kel::win32 {
@@ -39,6 +40,11 @@ HWND SavedFocus(HWND top) noexcept;
 void SetSavedFocus(HWND top, HWND child) noexcept;
 // Removes the property that SetSavedFocus keeps on `top` (at its last message).
 void ForgetSavedFocus(HWND top) noexcept;
+
+// Shows `form`, the program's main window, as the program was started: `show_command` is the
+// start-up show command (SW_SHOWNORMAL, SW_SHOWMAXIMIZED or SW_SHOWMINNOACTIVE), used for the
+// first showing itself, so a window started minimised is never shown and activated first.
+void ShowMainForm(TForm& form, int show_command);
 
 // Makes the child window of `control` inside `parent` (null: no parent yet, a message-only
 // window until it gets one), at the control's bounds, visible when it has a parent. Raises

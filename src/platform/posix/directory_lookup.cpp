@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <string_view>
 
+#include "platform/exceptions.h"
+
 namespace kel {
 
 struct DirectoryLookup::State {
@@ -37,6 +39,7 @@ FindRecord DescribeEntry(const std::string& path, const std::string& name, bool 
   record.long_name = name;
   if (const auto status = QueryFileStatus(path)) {
     record.attributes = status->attributes;
+    record.is_regular = status->is_regular;
     SetSize(record, status->size);
     SetTimes(record, *status);
     record.device = status->device;
@@ -62,7 +65,8 @@ FindRecord DescribeEntry(const std::string& path, const std::string& name, bool 
 
 DirectoryLookup::~DirectoryLookup() { Close(); }
 
-DirectoryLookup::DirectoryLookup(DirectoryLookup&& other) noexcept : state_(other.state_) {
+DirectoryLookup::DirectoryLookup(DirectoryLookup&& other) noexcept
+    : state_(other.state_), error_number_(other.error_number_) {
   other.state_ = nullptr;
 }
 
@@ -70,6 +74,7 @@ DirectoryLookup& DirectoryLookup::operator=(DirectoryLookup&& other) noexcept {
   if (this != &other) {
     Close();
     state_ = other.state_;
+    error_number_ = other.error_number_;
     other.state_ = nullptr;
   }
   return *this;
@@ -77,6 +82,7 @@ DirectoryLookup& DirectoryLookup::operator=(DirectoryLookup&& other) noexcept {
 
 bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
   Close();
+  error_number_ = 0;
   if (pattern.empty() || pattern.back() == '/' || pattern.find('\0') != std::string::npos)
     return false;
   const std::size_t slash = pattern.rfind('/');
@@ -92,7 +98,10 @@ bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
     return true;
   }
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return false;
+  if (dir == nullptr) {
+    error_number_ = ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
+    return false;
+  }
   state_ = new State{dir, folder, last};
   if (FindNext(first)) return true;
   Close();
@@ -101,13 +110,18 @@ bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
 
 bool DirectoryLookup::FindNext(FindRecord& next) {
   if (state_ == nullptr || state_->dir == nullptr) return false;
-  while (const dirent* entry = readdir(state_->dir)) {
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(state_->dir);
+    if (entry == nullptr) {
+      if (errno != 0) error_number_ = ErrorNumberFromErrno(errno);
+      return false;
+    }
     const std::string name = entry->d_name;
     if (!MatchesMask(name, state_->mask)) continue;
     next = DescribeEntry(state_->folder + name, name, entry->d_type == DT_DIR);
     return true;
   }
-  return false;
 }
 
 void DirectoryLookup::Close() {

@@ -58,13 +58,18 @@ int ErrorNumberFromErrno(int err, ErrnoSource source) noexcept {
     case EIO:
       return 1117;
     default:
-      // A raw errno that happens to be a number with a text of its own (ESRCH is 3, EINTR 4,
-      // EISCONN 106) would show a wrong message; those get the generic failure number instead.
+      // A raw errno that happens to be a number with a text or a reason of its own (ESRCH is 3,
+      // EINTR 4, EISCONN 106, EDOM 33) would show a wrong message; those get the generic failure
+      // number instead.
       switch (err) {
         case 2:
         case 3:
         case 4:
         case 5:
+        case 21:
+        case 33:
+        case 53:
+        case 59:
         case 100:
         case 101:
         case 106:

@@ -5,6 +5,7 @@
 #include "platform/win32/file_status.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_error.h"
 
 namespace kel {
 
@@ -13,17 +14,16 @@ namespace kel {
 struct DirectoryLookup::State {
   explicit State(HANDLE handle) : find(handle) {}
   win32::ScopedFindHandle find;
-  std::wstring folder;  // the folder part of the pattern, separator included, or empty
+  std::wstring folder;  // the folder part of the pattern in its "\\?\" form, separator included
 };
 
 namespace {
 
 bool IsZero(const FILETIME& time) { return time.dwLowDateTime == 0 && time.dwHighDateTime == 0; }
 
-// The folder part of a wide pattern: up to its last "\", "/" or the ":" of a drive.
+// The folder part of a pattern in the "\\?\" form: up to its last "\".
 std::wstring FolderOf(const std::wstring& pattern) {
-  const std::size_t last = pattern.find_last_of(L"\\/:");
-  return last == std::wstring::npos ? std::wstring() : pattern.substr(0, last + 1);
+  return pattern.substr(0, pattern.find_last_of(L'\\') + 1);
 }
 
 // An entry as the program reports it. Links (reparse points) are described by what they lead
@@ -41,6 +41,8 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
       record.alternate_name = std::move(*short_name);
   }
   record.attributes = data.dwFileAttributes & win32::kReportedAttributes;
+  record.is_regular = (data.dwFileAttributes &
+                       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
   record.size_high = data.nFileSizeHigh;
   record.size_low = data.nFileSizeLow;
   if (!IsZero(data.ftCreationTime))
@@ -50,8 +52,13 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
   if (!IsZero(data.ftLastAccessTime))
     record.last_access_time = win32::TimespecFromFileTime(data.ftLastAccessTime);
 
+  // The listed name goes after the folder as it is: it names this very entry. ("." and ".."
+  // would be taken as names there; they are the folders the caller has already.)
+  const std::wstring_view name = data.cFileName;
   const win32::ScopedHandle handle =
-      win32::OpenForStatus(win32::LongPathForm(folder + data.cFileName), /*follow_links=*/true);
+      name == L"." || name == L".."
+          ? win32::ScopedHandle()
+          : win32::OpenForStatus(folder + data.cFileName, /*follow_links=*/true);
   int error_number = 0;
   const std::optional<FileStatus> status =
       handle.IsValid() ? win32::StatusOfHandle(handle.Get(), error_number) : std::nullopt;
@@ -60,6 +67,7 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
     record.inode = status->inode;
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       record.attributes = status->attributes;
+      record.is_regular = status->is_regular;
       record.size_high = static_cast<uint32_t>(status->size >> 32);
       record.size_low = static_cast<uint32_t>(status->size);
       record.creation_time = status->creation_time;
@@ -74,7 +82,8 @@ FindRecord Describe(const WIN32_FIND_DATAW& data, const std::wstring& folder) {
 
 DirectoryLookup::~DirectoryLookup() { Close(); }
 
-DirectoryLookup::DirectoryLookup(DirectoryLookup&& other) noexcept : state_(other.state_) {
+DirectoryLookup::DirectoryLookup(DirectoryLookup&& other) noexcept
+    : state_(other.state_), error_number_(other.error_number_) {
   other.state_ = nullptr;
 }
 
@@ -82,6 +91,7 @@ DirectoryLookup& DirectoryLookup::operator=(DirectoryLookup&& other) noexcept {
   if (this != &other) {
     Close();
     state_ = other.state_;
+    error_number_ = other.error_number_;
     other.state_ = nullptr;
   }
   return *this;
@@ -89,6 +99,7 @@ DirectoryLookup& DirectoryLookup::operator=(DirectoryLookup&& other) noexcept {
 
 bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
   Close();
+  error_number_ = 0;
   try {
     if (pattern.empty() || pattern.back() == '\\' || pattern.back() == '/') return false;
     const std::optional<std::wstring> wide = win32::SystemPath(pattern);
@@ -96,7 +107,13 @@ bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
     WIN32_FIND_DATAW data{};
     const HANDLE handle = FindFirstFileExW(wide->c_str(), FindExInfoStandard, &data,
                                            FindExSearchNameMatch, nullptr, 0);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE) {
+      // Nothing matched: no failure. Anything else kept the folder's entries from being seen.
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+        error_number_ = win32::ErrorNumberFromWin32(error);
+      return false;
+    }
     state_ = new State(handle);
     state_->folder = FolderOf(*wide);
     first = Describe(data, state_->folder);
@@ -110,7 +127,11 @@ bool DirectoryLookup::FindFirst(const std::string& pattern, FindRecord& first) {
 bool DirectoryLookup::FindNext(FindRecord& next) {
   if (state_ == nullptr) return false;
   WIN32_FIND_DATAW data{};
-  if (!FindNextFileW(state_->find.Get(), &data)) return false;
+  if (!FindNextFileW(state_->find.Get(), &data)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES) error_number_ = win32::ErrorNumberFromWin32(error);
+    return false;
+  }
   next = Describe(data, state_->folder);
   return true;
 }

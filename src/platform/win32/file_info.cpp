@@ -23,9 +23,10 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
   return path;
 }
 
-// The path made full by the system (without a "\\?\" prefix), in the program's code page; nothing
-// (with `error_number` set) when it cannot be.
-std::optional<std::string> FullPath(const std::wstring& wide, int& error_number) {
+// The path made full by the system, as it makes a typed path full: "." and ".." folded, and
+// trailing dots and spaces of its names taken off. Only for a path the user gave; nothing (with
+// `error_number` set) when it cannot be.
+std::optional<std::wstring> FullWidePath(const std::wstring& wide, int& error_number) {
   const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (needed == 0) {
     error_number = win32::LastErrorNumber();
@@ -38,7 +39,14 @@ std::optional<std::string> FullPath(const std::wstring& wide, int& error_number)
     return std::nullopt;
   }
   full.resize(length);
-  std::optional<std::string> text = win32::TextFromWide(WithoutLongPrefix(full));
+  return full;
+}
+
+// The same without a "\\?\" prefix, in the program's code page.
+std::optional<std::string> FullPath(const std::wstring& wide, int& error_number) {
+  const std::optional<std::wstring> full = FullWidePath(wide, error_number);
+  if (!full) return std::nullopt;
+  std::optional<std::string> text = win32::TextFromWide(WithoutLongPrefix(*full));
   if (!text) error_number = 3;
   return text;
 }
@@ -71,10 +79,16 @@ std::optional<std::string> ResolveExistingPath(const std::string& path, int* err
   int error = 0;
   if (path.empty()) {
     error = 2;
-  } else if (const std::optional<std::wstring> wide = win32::SystemPath(path)) {
-    const win32::ScopedHandle handle = win32::OpenForStatus(*wide, true);
+  } else if (const std::optional<std::wstring> given = win32::WideFromText(path);
+             given && path.find('\0') == std::string::npos) {
+    // A folder the user gave: read as Windows reads a typed path (GetFullPathNameW, once), and
+    // from then on named by the "\\?\" form of what that gave.
+    const std::optional<std::wstring> full = FullWidePath(*given, error);
+    const std::wstring wide = full ? win32::ExtendedPath(*full) : std::wstring();
+    const win32::ScopedHandle handle =
+        full ? win32::OpenForStatus(wide, true) : win32::ScopedHandle();
     if (!handle.IsValid()) {
-      error = win32::LastErrorNumber();
+      if (full) error = win32::LastErrorNumber();
     } else {
       // Room for the longest path there is: the size the first call reports differs by one
       // between systems (Wine leaves out the terminator).
@@ -89,7 +103,7 @@ std::optional<std::string> ResolveExistingPath(const std::string& path, int* err
       } else {
         // Wine answers ERROR_MORE_DATA for a path past MAX_PATH: the system's full path of the
         // existing entry is the next best (links in it are then not resolved).
-        text = FullPath(*wide, error);
+        text = FullPath(wide, error);
       }
       if (text && text->size() <= kMaxPathLength) return text;
       if (text) error = 3;

@@ -2,16 +2,13 @@
 
 #include <climits>
 #include <cstdio>
+#include <vector>
 
 #include "platform/code_page.h"
 
 namespace kel::win32 {
 
 namespace {
-
-// Paths this long or longer take the "\\?\" form: MAX_PATH less the 8.3 name that CreateDirectoryW
-// keeps room for.
-constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
 
 bool FitsInt(std::size_t size) { return size <= static_cast<std::size_t>(INT_MAX); }
 
@@ -90,24 +87,118 @@ std::string DescribeWide(std::wstring_view wide) {
   return text;
 }
 
-std::wstring LongPathForm(const std::wstring& path) {
-  if (path.size() < kPlainPathLimit || path.starts_with(L"\\\\?\\")) return path;
-  // The "\\?\" form is taken as it stands: "/", "." and ".." must be resolved first.
-  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return path;
+namespace {
+
+constexpr std::wstring_view kVerbatimPrefix = L"\\\\?\\";
+constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// A plain full path as the system gives it (a current folder), or nothing.
+std::optional<std::wstring> SystemFullPath(const wchar_t* path) {
+  const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+  if (needed == 0) return std::nullopt;
   std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return path;
+  const DWORD length = GetFullPathNameW(path, needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return std::nullopt;
   full.resize(length);
-  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
+  return full;
+}
+
+std::optional<std::wstring> CurrentFolder() {
+  const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  if (needed == 0) return std::nullopt;
+  std::wstring folder(needed, L'\0');
+  const DWORD length = GetCurrentDirectoryW(needed, folder.data());
+  if (length == 0 || length >= needed) return std::nullopt;
+  folder.resize(length);
+  return folder;
+}
+
+// Where the names of `path` start after the "\\server\share" of a share path.
+std::size_t ShareEnd(std::wstring_view path) {
+  std::size_t at = 2;
+  for (int part = 0; part < 2; ++part) {
+    while (at < path.size() && !IsSeparator(path[at])) ++at;
+    if (part == 0 && at < path.size()) ++at;
+  }
+  return at;
+}
+
+// `root` (a "\\?\" prefix with its drive or share) and the names of `rest`, "." and ".." folded
+// by their text, every other name as it is.
+std::wstring JoinVerbatim(std::wstring root, std::wstring_view rest) {
+  std::vector<std::wstring_view> names;
+  while (!rest.empty()) {
+    std::size_t end = 0;
+    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
+    const std::wstring_view name = rest.substr(0, end);
+    rest.remove_prefix(end < rest.size() ? end + 1 : end);
+    if (name.empty() || name == L".") continue;
+    if (name == L"..") {
+      if (!names.empty()) names.pop_back();
+      continue;
+    }
+    names.push_back(name);
+  }
+  root += L'\\';
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) root += L'\\';
+    root += names[i];
+  }
+  return root;
+}
+
+// A full plain path of the system's (a current folder) without a "\\?\" prefix it may carry.
+std::wstring PlainForm(std::wstring path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+  if (path.starts_with(kVerbatimPrefix)) return path.substr(4);
+  return path;
+}
+
+}  // namespace
+
+std::wstring ExtendedPath(std::wstring_view path) {
+  // An empty path names nothing, not the current folder.
+  if (path.empty() || path.starts_with(kVerbatimPrefix) || path.starts_with(kDevicePrefix))
+    return std::wstring(path);
+  const bool drive = path.size() >= 2 && path[1] == L':';
+  if (drive && path.size() >= 3 && IsSeparator(path[2]))
+    return JoinVerbatim(L"\\\\?\\" + std::wstring(path.substr(0, 2)), path.substr(3));
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    const std::size_t end = ShareEnd(path);
+    std::wstring share(path.substr(2, end - 2));
+    for (wchar_t& c : share)
+      if (c == L'/') c = L'\\';
+    return JoinVerbatim(L"\\\\?\\UNC\\" + share, path.substr(end));
+  }
+  // Not full: only the folder it starts from comes from the system (the drive's current folder,
+  // the current folder's root, or the current folder); the names after it stay as they are.
+  std::optional<std::wstring> base;
+  std::wstring_view rest = path;
+  if (drive) {
+    base = SystemFullPath(std::wstring(path.substr(0, 2)).c_str());
+    rest = path.substr(2);
+  } else if (!path.empty() && IsSeparator(path[0])) {
+    base = SystemFullPath(L"\\");
+  } else {
+    base = CurrentFolder();
+  }
+  if (!base) return std::wstring(path);
+  std::wstring full = PlainForm(std::move(*base));
+  if (!full.empty() && !IsSeparator(full.back())) full += L'\\';
+  full += rest;
+  const bool rooted = (full.size() >= 3 && full[1] == L':' && IsSeparator(full[2])) ||
+                      (full.size() >= 2 && IsSeparator(full[0]) && IsSeparator(full[1]));
+  // A base that is not full itself would come back here without end.
+  return rooted ? ExtendedPath(full) : std::wstring(path);
 }
 
 std::optional<std::wstring> SystemPath(std::string_view path) {
   if (path.find('\0') != std::string_view::npos) return std::nullopt;
   std::optional<std::wstring> wide = WideFromText(path);
   if (!wide) return std::nullopt;
-  return LongPathForm(*wide);
+  return ExtendedPath(*wide);
 }
 
 }  // namespace kel::win32

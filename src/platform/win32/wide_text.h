@@ -1,5 +1,5 @@
 // The program's 8-bit text and Windows' wide (UTF-16) text: the conversions the backend makes at
-// every system call, and the path form that reaches past MAX_PATH.
+// every system call, and the one path form every file-system call takes.
 //
 // Strings above the platform layer hold bytes in one code page per run (code_page.h says why):
 // the ANSI code page, or UTF-8 once ChooseTextCodePage(kUtf8) was called. A narrow string goes
@@ -32,11 +32,18 @@ std::string DescribeWide(std::wstring_view wide);
 std::optional<std::wstring> WideFromBytes(std::string_view bytes, UINT code_page);
 std::optional<std::string> BytesFromWide(std::wstring_view wide, UINT code_page);
 
-// `path` as the system calls take it: UTF-16, and in the "\\?\" form (made full first, with
-// GetFullPathNameW) when it is too long for the plain form. Nothing when it is not valid text or
-// holds a zero byte, which would cut it short.
+// `path` as every file-system call takes it: UTF-16 in the "\\?\" form of its full path
+// (ExtendedPath). Nothing when it is not valid text or holds a zero byte, which would cut it
+// short.
 std::optional<std::wstring> SystemPath(std::string_view path);
-// The same for a wide path.
-std::wstring LongPathForm(const std::wstring& path);
+
+// The full path of `path` in the "\\?\" form ("\\?\UNC\server\share\..." for a share),
+// whatever its length. The system takes that form as it stands, so every name in it is the name
+// of the entry on disk: a trailing dot or space stays, and "CON.txt" or "nul" is a file, not a
+// device. So the names are never given to GetFullPathNameW, which strips and maps them: a
+// relative path is put after the current folder, "/" becomes "\", and "." and ".." are folded
+// away by their text alone. A trailing separator is dropped (a root keeps its own). A path in
+// the "\\?\" or "\\.\" form already, and the empty path, are returned as they are.
+std::wstring ExtendedPath(std::wstring_view path);
 
 }  // namespace kel::win32

@@ -11,12 +11,12 @@ int ErrorNumberFromWin32(DWORD error) noexcept {
     case ERROR_BAD_PATHNAME:
     case ERROR_DIRECTORY:
     case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_BAD_NETPATH:
     case ERROR_CANT_RESOLVE_FILENAME:  // a cycle of links, as POSIX's ELOOP
       return 3;
     case ERROR_TOO_MANY_OPEN_FILES:
       return 4;
     case ERROR_ACCESS_DENIED:
+    case ERROR_NETWORK_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
     case ERROR_PRIVILEGE_NOT_HELD:
     case ERROR_CANNOT_MAKE:
@@ -28,10 +28,24 @@ int ErrorNumberFromWin32(DWORD error) noexcept {
       return 8;
     case ERROR_NOT_SAME_DEVICE:
       return 17;
+    // A drive whose medium was taken out.
+    case ERROR_NOT_READY:
+    case ERROR_DEVICE_NOT_CONNECTED:
+      return 21;
+    // Another program holds the file: a share mode that refuses ours, or a locked range.
     case ERROR_SHARING_VIOLATION:
       return 32;
+    case ERROR_LOCK_VIOLATION:
+      return 33;
+    // A share that is not there (a mistyped or removed \\server\share).
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+      return 53;
+    // A share that went away while in use.
     case ERROR_UNEXP_NET_ERR:
     case ERROR_NETNAME_DELETED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NETWORK_UNREACHABLE:
       return 59;
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
@@ -41,8 +55,10 @@ int ErrorNumberFromWin32(DWORD error) noexcept {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
     case 1295:  // ERROR_DISK_QUOTA_EXCEEDED (not in mingw-w64's headers)
-    case ERROR_FILE_TOO_LARGE:
       return 101;
+    // Not a full disk: the file system holds no file this large (FAT32, 4 GiB).
+    case ERROR_FILE_TOO_LARGE:
+      return 223;
     case ERROR_BROKEN_PIPE:
     case ERROR_NO_DATA:
       return 109;

@@ -9,8 +9,10 @@ namespace kel::win32 {
 
 // ERROR_FILE_NOT_FOUND 2; ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME, ERROR_DIRECTORY and too long
 // names 3; ERROR_TOO_MANY_OPEN_FILES 4; ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT and
-// ERROR_PRIVILEGE_NOT_HELD 5; ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL, ERROR_DISK_QUOTA_EXCEEDED
-// and ERROR_FILE_TOO_LARGE 101; ERROR_FILE_EXISTS and ERROR_ALREADY_EXISTS 80; a few more below.
+// ERROR_PRIVILEGE_NOT_HELD 5; ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL and
+// ERROR_DISK_QUOTA_EXCEEDED 101; ERROR_FILE_EXISTS and ERROR_ALREADY_EXISTS 80; the conditions a
+// user can act on with a reason of their own (ReasonText): a drive not ready 21, sharing and
+// lock violations 32 and 33, a share not found 53, a share gone 59, ERROR_FILE_TOO_LARGE 223.
 // Codes without a counterpart pass through ("I/O エラー (n)"), except those that happen to equal
 // a number with a text of its own.
 int ErrorNumberFromWin32(DWORD error) noexcept;

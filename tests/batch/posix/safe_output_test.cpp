@@ -110,6 +110,51 @@ TEST(SafeOutputs, NamesThatAreNotUtf8AreStoredAsTheirBytes) {
   EXPECT_TRUE(fs::is_empty(dir / "refused"));
 }
 
+// A name that cannot be carried stops the run before anything is written, naming the file and
+// what is wrong with it; a decomposed name is composed for CP932 and stays as its bytes in UTF-8.
+TEST(SafeOutputs, NamesThatCannotBeCarriedAreRefusedAndDecomposedNamesComposedForCp932) {
+  TempDir dir;
+  fs::create_directories(dir / "in");
+  const std::string nfd = "\u304b\u3099.txt";  // が.txt as macOS writes it
+  WriteFile(dir / ("in/" + nfd), "kana");
+  const struct {
+    std::string name, shown, message;
+  } refused[] = {
+      {"..\\..\\escape.txt", "..\\..\\escape.txt", " の名前に使えない文字「\\」が含まれています"},
+      {"b\u00850001_TXT.ZIP payroll.txt", "b\\u00850001_TXT.ZIP payroll.txt",
+       " の名前に制御文字が含まれています"},
+  };
+  fs::create_directory(dir / "out");
+  for (const auto& row : refused) {
+    SCOPED_TRACE(row.shown);
+    WriteFile(dir / ("in/" + row.name), "bad");
+    for (const char* encoding : {"", " --encoding cp932"}) {
+      const ProgramRun run = RunBatchProgram(Args(dir / "in", dir / "out") + encoding);
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.err.find("ファイル " + dir / "in/" + row.shown + row.message), std::string::npos)
+          << run.err;
+      EXPECT_TRUE(fs::is_empty(dir / "out"));
+    }
+    fs::remove(dir / ("in/" + row.name));
+  }
+  const struct {
+    const char* option;
+    std::string entry, index, reader_name, reader_encoding;
+  } kept[] = {
+      {"", nfd, "0000_TXT.ZIP\t\u304b\u3099\r\n", nfd, "utf-8"},
+      {" --encoding cp932", "\x82\xaa.txt", "0000_TXT.ZIP\t\x82\xaa\r\n", "\u304c.txt", "cp932"},
+  };
+  for (const auto& row : kept) {
+    SCOPED_TRACE(row.option);
+    const ProgramRun run = RunBatchProgram(Args(dir / "in", dir / "out") + " --verify" + row.option);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "out/files.txt"), row.index);
+    EXPECT_EQ(ReadFile(dir / "out/0000_txt.zip").substr(30, row.entry.size()), row.entry);
+    ExpectArchiveReadable(dir / "out/0000_txt.zip", {{row.reader_name, "kana"}},
+                          row.reader_encoding);
+  }
+}
+
 TEST(SafeOutputs, FolderArgumentsAreResolvedAsTheSystemResolvesThem) {
   // lnk/../s is the sibling s of the link's target, not the s beside the link.
   TempDir dir;

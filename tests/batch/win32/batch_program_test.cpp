@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "batch/batch_options.h"
 #include "support/temp_dir.h"
@@ -29,6 +31,26 @@ std::map<std::wstring, std::string> Folder(const std::wstring& folder) {
   for (const auto& entry : fs::directory_iterator(fs::path(folder)))
     files[entry.path().filename().wstring()] = ReadWide(entry.path().wstring());
   return files;
+}
+
+// Writes `bytes` to `path` by its "\\?\" form, so that a name Windows would otherwise strip or map
+// (a trailing dot or space, a device name) is made as it stands.
+void WriteVerbatim(const std::wstring& path, const std::string& bytes) {
+  const HANDLE file = CreateFileW(win32::ExtendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot make " << Ansi(path);
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(written, bytes.size()) << Ansi(path);
+}
+
+// The name of the one entry of an archive the program wrote: its first local header's.
+std::string EntryName(const std::string& archive) {
+  if (archive.size() < 30) return {};
+  const std::size_t length = static_cast<unsigned char>(archive[26]) |
+                             static_cast<std::size_t>(static_cast<unsigned char>(archive[27])) << 8;
+  return archive.substr(30, length);
 }
 
 class Win32BatchProgram : public testing::Test {
@@ -83,6 +105,69 @@ TEST_F(Win32BatchProgram, EncodingsAndNamesWithoutAnAnsiForm) {
   const ProgramRun folder = Batch({Path("폴더"), Path("two")});
   EXPECT_EQ(folder.status, 1);
   EXPECT_NE(folder.err.find("<U+D3F4><U+B354>"), std::string::npos) << folder.err;
+}
+
+// A name decomposed as macOS writes it has no form in the ANSI code page, by which the run would
+// have to open it; with --encoding cp932 names are UTF-8 inside the run and it is composed.
+TEST_F(Win32BatchProgram, DecomposedNameIsComposedUnderCp932) {
+  WriteWide(Path("in\\\u304b\u3099.txt"), "kana");
+  const ProgramRun refused = Batch({Path("in"), Path("one")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("<U+3099>.txt"), std::string::npos) << refused.err;
+  EXPECT_TRUE(fs::is_empty(fs::path(Path("one"))));
+  const ProgramRun cp932 = Batch({Path("in"), Path("one"), L"--encoding", L"cp932", L"--verify"});
+  EXPECT_EQ(cp932.status, 0) << cp932.err;
+  EXPECT_EQ(ReadWide(Path("one\\files.txt")), "0000_TXT.ZIP\t\x82\xaa\r\n");
+  ExpectArchiveReadable(dir_ / "one\\0000_txt.zip", {{"\u304c.txt", "kana"}}, "cp932");
+}
+
+// Names that Windows' plain paths strip or take for devices are files of their own: each goes
+// into its own archive with its own bytes, none is skipped, and the run is a success.
+TEST_F(Win32BatchProgram, NamesWindowsWouldStripOrMapAreArchivedAsTheFilesTheyAre) {
+  const std::vector<std::string> names = {"a.txt", "a.txt.",  "b",    "b ",      "CON.txt",
+                                          "nul",   "aux.log", "COM1", "LPT1.dat", "ordinary.doc"};
+  std::map<std::string, std::string> bytes;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    bytes[names[i]] = names[i] + ":" + MakeBytes(3000 + 97 * i, static_cast<int>(i), true);
+    WriteVerbatim(Path("in\\" + names[i]), bytes[names[i]]);
+  }
+  const ProgramRun run = Batch({Path("in"), Path("one"), L"--verify"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(run.out.ends_with(ProgramText("圧縮が完了しました．") + "\r\n")) << run.out;
+  std::map<std::string, int> archived;
+  for (const auto& [archive, content] : Folder(Path("one"))) {
+    if (archive == L"files.txt") continue;
+    const std::string entry = EntryName(content);
+    ++archived[entry];
+    if (bytes.count(entry) == 0) {
+      ADD_FAILURE() << "an archive of no source file: " << Ansi(archive) << " holds " << entry;
+      continue;
+    }
+    ExpectArchiveReadable(Ansi(Path("one\\") + archive), {{entry, bytes[entry]}}, "cp932");
+  }
+  for (const std::string& name : names) EXPECT_EQ(archived[name], 1) << "[" << name << "]";
+  const std::string index = ReadWide(Path("one\\files.txt"));
+  EXPECT_EQ(std::count(index.begin(), index.end(), '\n'), static_cast<long>(names.size())) << index;
+  // The temporary folder's clean-up takes plain paths, which miss these names.
+  for (const std::string& name : names)
+    DeleteFileW(win32::ExtendedPath(Path("in\\" + name)).c_str());
+}
+
+// A source another program holds without sharing it fails by its name, with the system's
+// message kept and a reason the user can act on; the run leaves nothing at its archive.
+TEST_F(Win32BatchProgram, FileHeldByAnotherProgramIsNamedWithItsReason) {
+  WriteWide(Path("in\\held.txt"), "held");
+  const HANDLE held = CreateFileW(Path("in\\held.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const ProgramRun run = Batch({Path("in"), Path("one")});
+  CloseHandle(held);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(Ansi(Path("in\\held.txt"))), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(ProgramText("別のプログラムがこのファイルを使用中です")), std::string::npos)
+      << run.err;
+  EXPECT_FALSE(Exists(Path("one\\0000_txt.zip")));
 }
 
 TEST_F(Win32BatchProgram, UsageErrorsAndMissingFolders) {

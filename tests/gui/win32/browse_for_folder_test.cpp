@@ -156,12 +156,13 @@ TEST_F(ShellFolderDialogTest, SelectionsReachTheCallbackInTheProgramsCodePageAnd
   ExpectHeardInOrder(script_.heard, {[](const ItemIdList& item) {
                                        // Never "cafe": a path the code page cannot hold is no path.
                                        return item.display_name == "caf<U+00E9>" &&
-                                              item.path.empty() && !item.computer &&
-                                              item.shell_item != nullptr;
+                                              item.path.empty() && item.path_outside_code_page &&
+                                              !item.computer && item.shell_item != nullptr;
                                      },
                                      is_japanese,
                                      [](const ItemIdList& item) {
                                        return item.computer && item.path.empty() &&
+                                              !item.path_outside_code_page &&
                                               !item.display_name.empty() &&
                                               item.shell_item != nullptr;
                                      },

@@ -176,9 +176,12 @@ TEST(Collection, StaleTemporariesAreClearedAndNeverCollected) {
   TempDir dir;
   WriteFile(dir / "a.txt", "a");
   const std::string stale = dir / ".kelvarin-00112233aabb-0000_txt.zip.tmp";
-  WriteFile(stale, "a killed run's half archive");
+  WriteFile(stale, std::string("PK\x03\x04", 4) + "a killed run's half archive");
   JobHarness h;
-  h.before_find = [&] { WriteFile(dir / ".kelvarin-ffeeddccbbaa-files.txt.tmp", "x"); };
+  // Another run's index in the making: provably a temporary of this program, never a source.
+  h.before_find = [&] {
+    WriteFile(dir / ".kelvarin-ffeeddccbbaa-files.txt.tmp", "0000_TXT.ZIP\ta\r\n");
+  };
   h.Start(dir.path(), dir.path());
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_EQ(h.state.SourceFiles->Items(), std::vector<std::string>{dir / "a.txt"});

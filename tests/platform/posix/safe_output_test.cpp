@@ -82,7 +82,8 @@ TEST(SafeOutput, TemporaryIsHiddenUntilCommittedAndGoneWhenDiscarded) {
   EXPECT_NE(error_number, 0);
 }
 
-TEST(SafeOutput, StaleTemporariesAreRecognisedByNameAndOnlyTheyAreCleared) {
+// Only the look of a name; which of these may be removed is the job's own-temporaries test.
+TEST(SafeOutput, TemporaryNamesAreRecognisedByTheirLook) {
   struct Row {
     const char* name;
     bool temporary;
@@ -97,15 +98,7 @@ TEST(SafeOutput, StaleTemporariesAreRecognisedByNameAndOnlyTheyAreCleared) {
       {".kelvarin-0123456789ab-0000docx.zip", false},
       {"0000docx.zip", false},
   };
-  test::TempDir dir;
-  for (const Row& row : rows) {
-    EXPECT_EQ(IsTemporaryName(row.name), row.temporary) << row.name;
-    test::WriteFile(dir / row.name, "x");
-  }
-  fs::create_directory(dir / ".kelvarin-ba9876543210-folder.tmp");
-  EXPECT_EQ(RemoveStaleTemporaries(dir.path() + "/"), 2);
-  for (const Row& row : rows) EXPECT_EQ(fs::exists(dir / row.name), !row.temporary) << row.name;
-  EXPECT_TRUE(fs::is_directory(dir / ".kelvarin-ba9876543210-folder.tmp"));
+  for (const Row& row : rows) EXPECT_EQ(IsTemporaryName(row.name), row.temporary) << row.name;
 }
 
 TEST(SafeOutput, OneLockPerFolderReleasedWithItsHolder) {

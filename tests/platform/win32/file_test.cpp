@@ -14,6 +14,7 @@
 #include "platform/folder_lock.h"
 #include "platform/interrupt_watch.h"
 #include "platform/output_file.h"
+#include "platform/output_folder.h"
 #include "platform/win32/console_control.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_error.h"
@@ -36,10 +37,8 @@ TEST(Win32ErrorTest, SameNumbersAsThePosixBackend) {
       {ERROR_WRITE_PROTECT, 5},
       {ERROR_DISK_FULL, 101},
       {ERROR_HANDLE_DISK_FULL, 101},
-      {ERROR_FILE_TOO_LARGE, 101},
       {ERROR_FILE_EXISTS, 80},
       {ERROR_ALREADY_EXISTS, 80},
-      {ERROR_SHARING_VIOLATION, 32},
       {ERROR_IO_DEVICE, 1117},
       {ERROR_INVALID_PARAMETER, 87},
       {ERROR_NOT_SUPPORTED, 50},
@@ -48,6 +47,27 @@ TEST(Win32ErrorTest, SameNumbersAsThePosixBackend) {
   };
   for (const auto& [error, number] : cases)
     EXPECT_EQ(win32::ErrorNumberFromWin32(error), number) << error;
+  // Conditions a user can act on keep the system's message and get a reason of their own.
+  const struct {
+    DWORD error;
+    int number;
+    const char* reason;
+  } own_reasons[] = {
+      {ERROR_SHARING_VIOLATION, 32, "別のプログラムがこのファイルを使用中です"},
+      {ERROR_LOCK_VIOLATION, 33, "別のプログラムがこのファイルを使用中です"},
+      {ERROR_FILE_TOO_LARGE, 223, "ファイルが大きすぎて、このドライブには置けません"},
+      {ERROR_NETNAME_DELETED, 59, "ネットワーク上のフォルダとの接続が切れました"},
+      {ERROR_BAD_NET_NAME, 53, "ネットワーク上のフォルダが見つかりません"},
+      {ERROR_NOT_READY, 21, "ドライブの準備ができていません"},
+  };
+  for (const auto& row : own_reasons) {
+    const int number = win32::ErrorNumberFromWin32(row.error);
+    EXPECT_EQ(number, row.number) << row.error;
+    EXPECT_EQ(EInOutError(number).Message(),
+              test::ProgramText("I/O エラー (" + std::to_string(number) + ")"));
+    const std::string reason = ReasonText(Reason::FromErrorNumber(number));
+    EXPECT_TRUE(reason.starts_with(test::ProgramText(row.reason))) << number;
+  }
   // A code without a counterpart keeps its number and gets the generic text.
   EXPECT_EQ(EInOutError(win32::ErrorNumberFromWin32(ERROR_NOT_SUPPORTED)).Message(),
             EInOutError(50).Message());
@@ -207,13 +227,40 @@ TEST(Win32Paths, FullAndResolvedPaths) {
   EXPECT_EQ(error_number, 2);
 }
 
+// The one form every file-system call takes: the full path after "\\?\", each name as it
+// stands (a trailing dot or space, a device name); only "/", "." and ".." are read.
+TEST(Win32Paths, ExtendedPathKeepsEveryNameAsItStands) {
+  const struct {
+    const wchar_t* given;
+    const wchar_t* system;
+  } rows[] = {
+      {L"C:\\作業\\a.txt.", L"\\\\?\\C:\\作業\\a.txt."},
+      {L"C:\\in\\b ", L"\\\\?\\C:\\in\\b "},
+      {L"C:\\in\\CON.txt", L"\\\\?\\C:\\in\\CON.txt"},
+      {L"C:\\in\\nul", L"\\\\?\\C:\\in\\nul"},
+      {L"C:/in/./x/../COM1", L"\\\\?\\C:\\in\\COM1"},
+      {L"C:\\in\\", L"\\\\?\\C:\\in"},
+      {L"C:\\..", L"\\\\?\\C:\\"},
+      {L"\\\\server\\share\\dir\\aux.log", L"\\\\?\\UNC\\server\\share\\dir\\aux.log"},
+      {L"//server/share/../x ", L"\\\\?\\UNC\\server\\share\\x "},
+      {L"\\\\?\\C:\\kept\\..\\as is", L"\\\\?\\C:\\kept\\..\\as is"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(win32::ExtendedPath(row.given), row.system);
+  // A relative path goes after the current folder, its names untouched.
+  std::wstring current(MAX_PATH, L'\0');
+  current.resize(GetCurrentDirectoryW(MAX_PATH, current.data()));
+  EXPECT_EQ(win32::ExtendedPath(L"x\\LPT1.dat."), win32::ExtendedPath(current + L"\\x\\LPT1.dat."));
+  EXPECT_TRUE(win32::ExtendedPath(L"x").starts_with(L"\\\\?\\"));
+  EXPECT_EQ(win32::ExtendedPath(L""), L"");
+}
+
 // Paths past MAX_PATH reach the system in the "\\?\" form; the program never sees it.
 TEST(Win32LongPaths, FilesLookupsAndReplacementsBeyondMaxPath) {
   test::TempDir dir;
   std::string folder = dir.path();
   while (folder.size() < 400) {
     folder += "\\" + std::string(60, 'd');
-    ASSERT_TRUE(CreateDirectoryW(win32::LongPathForm(Wide(folder)).c_str(), nullptr)) << folder;
+    ASSERT_TRUE(CreateDirectoryW(win32::ExtendedPath(Wide(folder)).c_str(), nullptr)) << folder;
   }
   const std::string path = folder + "\\report.docx";
   ASSERT_GT(path.size(), static_cast<std::size_t>(MAX_PATH));
@@ -251,7 +298,10 @@ TEST(Win32FolderLock, ASecondLockOfTheSameFolderIsRefusedUntilTheFirstGoes) {
   OutputFile output = OutputFile::TryCreate(dir / "out\\files.txt", error_number);
   ASSERT_TRUE(output.IsOpen());
   EXPECT_EQ(output.TryCommit(), 0);
-  EXPECT_EQ(RemoveStaleTemporaries(dir / "out\\"), 0);
+  const OutputFolder out = OutputFolder::TryOpen(dir / "out", error_number);
+  std::vector<std::string> names;
+  ASSERT_TRUE(out.TryList(names, error_number)) << error_number;
+  EXPECT_EQ(names, std::vector<std::string>{"files.txt"});
   FolderLock moved = std::move(first);
   EXPECT_EQ(FolderLock::TryAcquire(dir / "out").GetState(), FolderLock::State::kBusy);
   moved = FolderLock();

@@ -93,6 +93,11 @@ TEST(Win32Program, StartsAsTheShowCommandSaysWithTheFocusOnButton2AndEndsWhenClo
       if (!c.minimised && GetGUIThreadInfo(process.dwThreadId, &gui)) {
         EXPECT_EQ(win32::WindowText(gui.hwndFocus), Wide("対象選択"));
       }
+      // Minimised and not active: never activated on the way.
+      if (c.minimised && GetGUIThreadInfo(process.dwThreadId, &gui)) {
+        EXPECT_EQ(gui.hwndActive, nullptr);
+        EXPECT_NE(GetForegroundWindow(), window);
+      }
       PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {

@@ -17,6 +17,7 @@
 #include "gui/win32/win32_text.h"
 #include "gui/win32/win32_window.h"
 #include "job/archive_step.h"
+#include "platform/win32/wide_text.h"
 #include "support/temp_dir.h"
 #include "support/zip_readers.h"
 #include "window/main_form.h"
@@ -156,7 +157,7 @@ TEST_F(Win32WindowTest, FrameAndControlsHaveTheirWindowStyles) {
   EXPECT_EQ(client.right, 640);
   EXPECT_EQ(client.bottom, 480);
 
-  const DWORD button_type = BS_TYPEMASK;  // BS_PUSHBUTTON is 0: never BS_DEFPUSHBUTTON
+  const DWORD button_type = BS_TYPEMASK;  // BS_PUSHBUTTON is 0: none is the window's default
   const std::vector<StyleRow> rows = {
       {"Button1", Form1->Button1, L"Button", WS_TABSTOP | WS_VISIBLE, button_type, 0},
       {"Button2", Form1->Button2, L"Button", WS_TABSTOP | WS_VISIBLE, button_type, 0},
@@ -264,9 +265,9 @@ TEST_F(Win32WindowTest, PanelPaintsARaisedOnePixelBevelAroundItsCentredLine) {
 
 // The dialog manager tabs through the child windows in Z-order, so the Z-order is the Tab
 // sequence (the panel, which takes no focus, at the bottom); the picture is no window and is
-// painted below all of them. Enter and Esc reach the form as IDOK and IDCANCEL and press
-// nothing; Space presses the focused button.
-TEST_F(Win32WindowTest, TabWalksTheNumberedOrderAndOnlySpacePressesTheFocusedButton) {
+// painted below all of them. Enter and Space press the focused button, as in every dialog; Esc
+// presses nothing.
+TEST_F(Win32WindowTest, TabWalksTheNumberedOrderAndEnterOrSpacePressesTheFocusedButton) {
   ASSERT_TRUE(test::ShowAndActivate(*Form1));
   EXPECT_EQ(test::StackingOrder(*Form1),
             (std::vector<TWinControl*>{Form1->Panel1, Form1->Button1, Form1->Edit2, Form1->Button3,
@@ -285,29 +286,42 @@ TEST_F(Win32WindowTest, TabWalksTheNumberedOrderAndOnlySpacePressesTheFocusedBut
     EXPECT_EQ(sender, Form1->Button2);
     ++clicks;
   };
-  test::Press(test::Key::Enter);
   test::Press(test::Key::Escape);
   EXPECT_EQ(clicks, 0);
   EXPECT_TRUE(Form1->Visible());
-  test::Press(test::Key::Space);
+  test::Press(test::Key::Enter);
   EXPECT_EQ(clicks, 1);
-  EXPECT_EQ(test::FocusedControl(*Form1), Form1->Button2);
-  // A click on Button3 moves the focus there, as the user's click does.
-  Form1->Button3->OnClick = [&](TComponent*) { ++clicks; };
-  test::Click(*Form1->Button3);
+  test::Press(test::Key::Space);
   EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(test::FocusedControl(*Form1), Form1->Button2);
+  // A click on Button3 moves the focus there, as the user's click does; Enter then presses it.
+  int button3_clicks = 0;
+  Form1->Button3->OnClick = [&](TComponent*) { ++button3_clicks; };
+  test::Click(*Form1->Button3);
   EXPECT_EQ(test::FocusedControl(*Form1), Form1->Button3);
+  test::Press(test::Key::Enter);
+  EXPECT_EQ(button3_clicks, 2);
+  EXPECT_EQ(clicks, 2);
   EXPECT_TRUE(capture.boxes.empty());
 }
 
 // The whole run as a user makes it on Windows: two folders typed, "圧縮実行" clicked, the
-// completion text on the panel and an archive per file.
+// completion text on the panel and an archive per file, also for names that Windows' plain paths
+// take for a device ("nul") or strip ("omega ").
 TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
   test::TempDir source;
   test::TempDir output;
   const std::string alpha = test::MakeBytes(70000, 1, /*text=*/true);
   test::WriteFile(source / "alpha.txt", alpha);
   test::WriteFile(source / "beta", "");
+  for (const char* name : {"nul", "omega "}) {
+    const HANDLE file = CreateFileW(win32::ExtendedPath(Wide(source / name)).c_str(),
+                                    GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
+    DWORD written = 0;
+    ::WriteFile(file, name, static_cast<DWORD>(lstrlenA(name)), &written, nullptr);
+    CloseHandle(file);
+  }
   ASSERT_TRUE(test::ShowAndActivate(*Form1));
   test::Type(*Form1->Edit1, source.path() + "\\");
   test::Type(*Form1->Edit2, output.path());
@@ -322,7 +336,14 @@ TEST_F(Win32WindowTest, TypedFoldersAndTheStartButtonArchiveTheFolder) {
   EXPECT_TRUE(capture.boxes.empty());
   test::ExpectArchiveReadable(output / "0000_TXT.ZIP", {{"alpha.txt", alpha}});
   test::ExpectArchiveReadable(output / "0001____.ZIP", {{"beta", ""}});
-  EXPECT_EQ(test::ReadFile(output / "files.txt"), "0000_TXT.ZIP\talpha\r\n0001____.ZIP\tbeta\r\n");
+  test::ExpectArchiveReadable(output / "0002____.ZIP", {{"nul", "nul"}});
+  test::ExpectArchiveReadable(output / "0003____.ZIP", {{"omega ", "omega "}});
+  EXPECT_EQ(test::ReadFile(output / "files.txt"),
+            "0000_TXT.ZIP\talpha\r\n0001____.ZIP\tbeta\r\n0002____.ZIP\tnul\r\n"
+            "0003____.ZIP\tomega \r\n");
+  // The temporary folder's clean-up takes plain paths, which miss these names.
+  for (const char* name : {"nul", "omega "})
+    DeleteFileW(win32::ExtendedPath(Wide(source / name)).c_str());
 }
 
 // A picture of known pixels: red grows to the right, green downwards, blue is fixed; seven
