@@ -6,31 +6,37 @@ contender, three times (the median counts), from a warm page cache:
 
   kelvarin-batch -j1      the program under test, file by file (the window's pass)
   kelvarin-batch          the same with its default, one job per core
+  kelvarin-batch --parallel-deflate
+                          all cores, files of 16 MiB or more deflated in blocks on all of them
   zlib reference          bench/zlib_reference.cpp: the same archives written serially with
                           nothing but zlib and system calls (compiled here, -O2, system zlib)
+  zlib reference x N      N reference processes, each every N-th file, into the one folder
   zip -6 loop             Info-ZIP, one process per file from a shell loop
   zip -6 xargs -P N       the same through xargs on all cores
   7zz -tzip -mx=5         7-Zip, one process per file from a shell loop
-  pigz -K -6              pigz's Zip output, one process per file (pigz itself uses all cores)
+  pigz -K -6 -pN          pigz's Zip output, one process per file, each on all N cores
   python zipfile          ZIP_DEFLATED level 6, one process writing all archives
 
 Then the check of a delivery on the mixed corpus's output: kelvarin-batch --check (file by file
 and on all cores, without and with SOURCE) against `unzip -tqq` over the archives one by one.
 
 Contenders take turns, one run each per round. Corpora: "mixed" (many small text, CSV and
-JSON files, a few large logs, binary tables, already-compressed data; about 100 MB) and
-"small" (3000 files of 0.2 to 8 KB). Then the peak resident memory of kelvarin-batch on a
+JSON files, a few large logs, binary tables, already-compressed data; about 100 MB), "small"
+(3000 files of 0.2 to 8 KB), "4k" (3000 files of at most 4 KiB) and "onebig" (one log of
+160 MiB, where only block deflate uses more than one core). Then the peak resident memory of kelvarin-batch on a
 4 GiB sparse file (with and without --verify, and its --check).
 
 Everything runs in a folder on tmpfs (/dev/shm) when there is one, so that the disk and other
 processes' write-back do not decide the result; --work names another place.
 
-Prints each contender's median seconds, MB/s of input, its time relative to kelvarin-batch
-with all cores (above 1: slower than kelvarin-batch), and the output size; then the targets.
+Prints each contender's median seconds, MB/s of input, its throughput as a multiple of the
+zlib reference's (above 1: faster than the least work the format needs, on one core), and the
+output size; then the targets.
 Not a test: nothing fails. A full run takes about four minutes on two cores.
 
 usage: python3 bench/batch_vs_peers.py [--program build/src/batch/kelvarin-batch]
                                        [--runs 3] [--work DIR] [--keep DIR] [--skip-memory]
+                                       [--corpora mixed,small,4k,onebig] [--peers pigz,zip]
                                        [--only-check]
 """
 
@@ -152,7 +158,15 @@ def generate(root):
         kind = kinds[i % len(kinds)]
         small.append((f"item{i:04d}.{kind[:3]}", kind, rng.randint(200, 8192)))
     make(os.path.join(root, "small"), small, rng, pool)
-    return ["mixed", "small"]
+
+    tiny = []
+    for i in range(3000):
+        kind = kinds[i % len(kinds)]
+        tiny.append((f"item{i:04d}.{kind[:3]}", kind, rng.randint(200, 4096)))
+    make(os.path.join(root, "4k"), tiny, rng, pool)
+
+    make(os.path.join(root, "onebig"), [("server.log", "text", 160 * 1024 * 1024)], rng, pool)
+    return ["mixed", "small", "4k", "onebig"]
 
 
 # --- contenders --------------------------------------------------------------------------
@@ -179,8 +193,14 @@ def contenders(program, reference, cores):
                                      stdout=subprocess.DEVNULL)),
         (f"kelvarin-batch (all {cores} cores)",
          lambda s, o: subprocess.run([program, s, o], check=True, stdout=subprocess.DEVNULL)),
+        ("kelvarin-batch --parallel-deflate",
+         lambda s, o: subprocess.run([program, "--parallel-deflate", s, o], check=True,
+                                     stdout=subprocess.DEVNULL)),
         ("zlib reference (serial)",
          lambda s, o: subprocess.run([reference, s, o], check=True)),
+        (f"zlib reference x {cores}",
+         lambda s, o: [p.wait() for p in [subprocess.Popen([reference, s, o, f"{k}/{cores}"])
+                                          for k in range(cores)]]),
         ("zip -6 loop",
          lambda s, o: sh('cd "$1" && for f in *; do zip -6 -q -X -j "$2/$f.zip" "$f"; done',
                          s, o)),
@@ -190,9 +210,9 @@ def contenders(program, reference, cores):
         ("7zz a -tzip -mx=5 loop",
          lambda s, o: sh('cd "$1" && for f in *; do 7zz a -tzip -mx=5 -bso0 -bsp0 '
                          '"$2/$f.zip" "$f"; done', s, o)),
-        ("pigz -K -6 loop",
-         lambda s, o: sh('cd "$1" && for f in *; do pigz -K -6 -c "$f" > "$2/$f.zip"; done',
-                         s, o)),
+        (f"pigz -K -6 -p{cores} loop",
+         lambda s, o: sh('cd "$1" && for f in *; do pigz -K -6 -p "$3" -c "$f" > "$2/$f.zip"; '
+                         'done', s, o, str(cores))),
         ("python zipfile level 6",
          lambda s, o: subprocess.run([sys.executable, "-c", PYTHON_ZIPFILE, s, o], check=True)),
     ]
@@ -222,36 +242,41 @@ def warm(folder):
                 pass
 
 
-def bench_corpus(name, corpus, work, program, reference, cores, runs):
+def bench_corpus(name, corpus, work, program, reference, cores, runs, only):
     size = folder_bytes(corpus)
     count = len(os.listdir(corpus))
     warm(corpus)
     print(f"\n{name}: {count} files, {size / 1e6:.1f} MB; median of {runs} runs")
-    print(f"{'contender':<30}{'seconds':>9}{'MB/s':>9}{'x kelvarin':>12}{'output MB':>11}")
     # Round by round, every contender once per round: a passing disturbance of the machine then
     # touches all of them alike instead of one contender's every run.
-    entries = contenders(program, reference, cores)
+    # kelvarin-batch and the reference always; the peers as chosen.
+    entries = [e for e in contenders(program, reference, cores)
+               if e[0].startswith(("kelvarin", "zlib")) or not only
+               or any(e[0].startswith(o) for o in only)]
     outs = [os.path.join(work, "out-%d" % i) for i in range(len(entries))]
     times = [[] for _ in entries]
     for _ in range(runs):
         for i, (_, action) in enumerate(entries):
             times[i].append(measure_once(corpus, outs[i], action))
-    results = [(label, statistics.median(times[i]), folder_bytes(outs[i]), outs[i])
-               for i, (label, _) in enumerate(entries)]
-    kel_all = results[1][1]
-    for label, seconds, out_size, _ in results:
-        print(f"{label:<30}{seconds:>9.2f}{size / 1e6 / seconds:>9.1f}"
-              f"{seconds / kel_all:>12.2f}{out_size / 1e6:>11.2f}")
-    same = archive_contents(results[0][3]) == archive_contents(results[2][3])
+    results = {label: (statistics.median(times[i]), folder_bytes(outs[i]), outs[i])
+               for i, (label, _) in enumerate(entries)}
+    ref = results["zlib reference (serial)"][0]
+    print(f"{'contender':<36}{'seconds':>9}{'MB/s':>9}{'x reference':>13}{'output MB':>11}")
+    for label, (seconds, out_size, _) in results.items():
+        print(f"{label:<36}{seconds:>9.2f}{size / 1e6 / seconds:>9.1f}"
+              f"{ref / seconds:>13.2f}{out_size / 1e6:>11.2f}")
+    j1_label, all_label = "kelvarin-batch -j1", f"kelvarin-batch (all {cores} cores)"
+    same = archive_contents(results[j1_label][2]) == archive_contents(
+        results["zlib reference (serial)"][2])
     print(f"zlib reference archives byte-identical to kelvarin-batch's: {'yes' if same else 'NO'}")
-    j1, jall, ref = results[0][1], results[1][1], results[2][1]
-    peers = results[3:]
-    fastest_peer = min(peers, key=lambda r: r[1])
-    print(f"targets: -j1 throughput / zlib reference = {ref / j1:.3f} (>= 0.97); "
-          f"all cores / -j1 = {j1 / jall:.2f}x (>= 1.8); "
-          f"fastest peer {fastest_peer[0]} takes {fastest_peer[1] / jall:.2f}x kelvarin's time "
-          f"(> 1)")
-    for _, _, _, out in results:
+    j1, jall = results[j1_label][0], results[all_label][0]
+    par = results["kelvarin-batch --parallel-deflate"]
+    refs = results[f"zlib reference x {cores}"][0]
+    print(f"targets: -j1 = {ref / j1:.2f}x reference; all cores = {ref / jall:.2f}x reference, "
+          f"{refs / jall:.2f}x {cores} reference processes; --parallel-deflate = "
+          f"{ref / par[0]:.2f}x reference, output {par[1] / results[all_label][1]:.4f}x the "
+          f"serial size")
+    for _, _, out in results.values():
         shutil.rmtree(out, ignore_errors=True)
 
 
@@ -336,6 +361,10 @@ def main():
     parser.add_argument("--skip-memory", action="store_true")
     parser.add_argument("--only-check", action="store_true",
                         help="measure only the check of a delivery")
+    parser.add_argument("--corpora", default="mixed,small,4k,onebig",
+                        help="which corpora, comma-separated")
+    parser.add_argument("--peers", default="",
+                        help="only the peers whose label starts so (comma-separated: zip,pigz)")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     if not os.access(program, os.X_OK):
@@ -366,9 +395,9 @@ def main():
         if load > 0.5:
             print("warning: the machine is busy; the figures below are not to be trusted")
         if not args.only_check:
-            for name in ("mixed", "small"):
+            for name in args.corpora.split(","):
                 bench_corpus(name, os.path.join(corpora, name), work, program, reference, cores,
-                             args.runs)
+                             args.runs, [p for p in args.peers.split(",") if p])
         bench_check(os.path.join(corpora, "mixed"), work, program, cores, args.runs)
         if not args.skip_memory and not args.only_check:
             peak_memory(program, work)

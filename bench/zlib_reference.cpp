@@ -7,7 +7,9 @@
 // For ASCII names the archives are byte for byte kelvarin-batch's (the benchmark compares their
 // sizes); names are sequence numbers, no index is written, no Zip64 (sources below 4 GiB only).
 //
-// usage: zlib_reference SOURCE OUTPUT
+// usage: zlib_reference SOURCE OUTPUT [K/N]
+// With K/N, only every N-th file from the K-th on (counted from 0): N such processes together
+// write what one writes, side by side into the same OUTPUT.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -171,8 +173,12 @@ struct Archiver {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::size_t shard = 0, shards = 1;
+  if (argc == 4 && std::sscanf(argv[3], "%zu/%zu", &shard, &shards) == 2 && shard < shards) {
+    argc = 3;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: zlib_reference SOURCE OUTPUT\n");
+    std::fprintf(stderr, "usage: zlib_reference SOURCE OUTPUT [K/N]\n");
     return 2;
   }
   const std::string source = argv[1], output = argv[2];
@@ -191,7 +197,7 @@ int main(int argc, char** argv) {
   closedir(dir);
   Archiver archiver;
   char number[32];
-  for (std::size_t i = 0; i < names.size(); ++i) {
+  for (std::size_t i = shard; i < names.size(); i += shards) {
     std::snprintf(number, sizeof number, "/%06zu.zip", i);
     archiver.Archive(source + "/" + names[i], names[i], output + number);
   }

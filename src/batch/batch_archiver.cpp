@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -18,7 +19,9 @@
 #include "platform/output_folder.h"
 #include "platform/string_list.h"
 #include "zip/archive_verifier.h"
+#include "zip/block_deflate.h"
 #include "zip/entry_stream.h"
+#include "zip/work_queue.h"
 
 namespace kel {
 
@@ -32,11 +35,17 @@ constexpr auto kReportNap = std::chrono::milliseconds(2);
 class DefaultBuilderSettings {
  public:
   explicit DefaultBuilderSettings(TZipBuilder& builder)
-      : builder_(builder), encoding_(builder.Encoding), on_progress_(builder.OnProgress) {}
+      : builder_(builder),
+        encoding_(builder.Encoding),
+        on_progress_(builder.OnProgress),
+        block_workers_(builder.BlockWorkers),
+        block_deflate_from_(builder.BlockDeflateFrom) {}
   ~DefaultBuilderSettings() {
     builder_.SetOutputFolder(nullptr);
     builder_.Encoding = encoding_;
     builder_.OnProgress = std::move(on_progress_);
+    builder_.BlockWorkers = block_workers_;
+    builder_.BlockDeflateFrom = block_deflate_from_;
   }
   DefaultBuilderSettings(const DefaultBuilderSettings&) = delete;
   DefaultBuilderSettings& operator=(const DefaultBuilderSettings&) = delete;
@@ -45,6 +54,8 @@ class DefaultBuilderSettings {
   TZipBuilder& builder_;
   NameEncoding encoding_;
   std::function<void(uint64_t)> on_progress_;
+  WorkQueue* block_workers_;
+  uint64_t block_deflate_from_;
 };
 
 // Worker threads that are told to stop and joined however the pass's thread leaves.
@@ -116,8 +127,10 @@ bool BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const Outpu
                                  const PassFileDone& done) {
   folder_ = &folder;
   const std::size_t count = files.size();
+  // A file in blocks keeps every thread busy, however few files there are.
+  const std::size_t busy = settings_.block_deflate_from != 0 && count > 0 ? SIZE_MAX : count;
   const int workers = static_cast<int>(
-      std::min<std::size_t>(count, static_cast<std::size_t>(std::max(settings_.jobs, 1))));
+      std::min<std::size_t>(busy, static_cast<std::size_t>(std::max(settings_.jobs, 1))));
   if (workers <= 1) {
     ArchiveHere(files, done);
   } else {
@@ -126,9 +139,13 @@ bool BatchArchiver::ArchiveFiles(const std::vector<PassFile>& files, const Outpu
   return skipped_.empty();
 }
 
-void BatchArchiver::Configure(TZipBuilder& builder, bool on_pass_thread) {
+void BatchArchiver::Configure(TZipBuilder& builder, WorkQueue& blocks, bool on_pass_thread) {
   builder.SetOutputFolder(folder_);
   builder.Encoding = settings_.encoding;
+  if (settings_.block_deflate_from != 0) {
+    builder.BlockWorkers = &blocks;
+    builder.BlockDeflateFrom = settings_.block_deflate_from;
+  }
   builder.OnProgress = [this, on_pass_thread](uint64_t bytes) {
     counters_.bytes_done.fetch_add(bytes, std::memory_order_relaxed);
     if (StopRequested()) throw EAbort();
@@ -213,7 +230,8 @@ bool BatchArchiver::Settle(Outcome& outcome, int32_t index, const std::string& s
 void BatchArchiver::ArchiveHere(const std::vector<PassFile>& files, const PassFileDone& done) {
   TZipBuilder& builder = DefaultZipBuilder();
   DefaultBuilderSettings restore(builder);
-  Configure(builder, true);
+  WorkQueue blocks(kMaxBlocksInFlight);  // no thread of its own: the blocks run here, in order
+  Configure(builder, blocks, true);
   for (std::size_t i = 0; i < files.size(); ++i) {
     const auto index = static_cast<int32_t>(i);
     if (StopRequested()) throw EAbort();
@@ -234,11 +252,15 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
   // No file from this number on is handed out: lowered behind a failing file, and to 0 to stop.
   std::atomic<int32_t> limit{count};
 
-  auto work = [&] {
-    TZipBuilder builder(settings_.syntax);
-    Configure(builder, false);
+  WorkQueue blocks(kMaxBlocksInFlight);
+  // Threads still taking files; the last to run out of them lets the others go.
+  std::atomic<int> taking{workers};
+
+  auto take_files = [&](TZipBuilder& builder) {
     for (;;) {
       if (StopRequested()) LowerTo(limit, 0);
+      // Blocks first: they hold memory, and a file that waits for them.
+      if (blocks.RunOne()) continue;
       const int32_t i = next.fetch_add(1);
       if (i >= limit.load()) return;
       Outcome outcome = Archive(builder, files[static_cast<std::size_t>(i)], i);
@@ -254,7 +276,21 @@ void BatchArchiver::ArchiveOnWorkers(const std::vector<PassFile>& files, const P
       if (wake) finished.notify_one();
     }
   };
-  Crew crew(workers, work, [&limit] { LowerTo(limit, 0); });
+  auto work = [&] {
+    {
+      TZipBuilder builder(settings_.syntax);
+      Configure(builder, blocks, false);
+      take_files(builder);
+    }
+    // The blocks of big files other threads are still reading.
+    if (--taking == 0) blocks.Close();
+    blocks.ServeUntilClosed();
+  };
+  Crew crew(workers, work, [&limit, &blocks] {
+    LowerTo(limit, 0);
+    // A thread that reads a big file still gets its blocks done: it helps with them.
+    blocks.Close();
+  });
 
   for (int32_t i = 0; i < count; ++i) {
     Outcome outcome;

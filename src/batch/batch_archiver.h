@@ -5,7 +5,9 @@
 // default zip builder, as the window's pass does. With more, each worker thread has a builder of
 // its own and takes the next file in file order; the pass's thread reports file i as soon as
 // files 0..i are all done, so progress and outcome come in file order whatever the threads do.
-// The archives are the same bytes either way: a file's archive depends only on the file.
+// The archives are the same bytes either way: a file's archive depends only on the file. With
+// block deflate, the threads that are free deflate blocks of big files before they take the
+// next file; a run on the calling thread deflates the same blocks one after the other.
 //
 // A failure (without keep_going): no further file is handed out, files already begun are
 // finished, and the failure of the earliest failing file is raised - the one a file-by-file
@@ -25,12 +27,17 @@
 
 namespace kel {
 
+class WorkQueue;
+
 struct ArchiverSettings {
   int jobs = 1;             // files archived at once; 1 = on the calling thread
   bool verify = false;      // read every archive back after its close (VerifyArchive)
   bool keep_going = false;  // a file that fails is skipped (it leaves no archive, as always)
   NameEncoding encoding = NameEncoding::kFileSystem;  // entry names and the index
   PathSyntax syntax = PathSyntax::Native();
+  // Files of at least this many bytes are deflated in blocks on all the jobs' threads
+  // (zip/block_deflate.h); 0: never, every file on one thread with the window's bytes.
+  uint64_t block_deflate_from = 0;
   // Asked between files and between blocks of a file: true ends the pass at its next safe
   // point with EAbort (the file in hand leaves no archive; finished ones stay). Thread-safe.
   std::function<bool()> stop_requested;
@@ -87,7 +94,7 @@ class BatchArchiver : public PassArchiver {
 
  private:
   struct Outcome;
-  void Configure(TZipBuilder& builder, bool on_pass_thread);
+  void Configure(TZipBuilder& builder, WorkQueue& blocks, bool on_pass_thread);
   bool StopRequested() const;
   Outcome Archive(TZipBuilder& builder, const PassFile& file, int32_t index);
   // Reports a finished file in order; false when the pass is to stop.

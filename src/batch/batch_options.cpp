@@ -66,6 +66,8 @@ bool ApplyOption(const std::string& arg, BatchOptions& options, Next next) {
       options.keep_going = true;
     } else if (name == "--check") {
       options.check = true;
+    } else if (name == "--parallel-deflate") {
+      options.parallel_deflate = true;
     } else {
       options.error = Format(_("unknown option %s"), {arg});
       return false;
@@ -243,7 +245,11 @@ std::string BatchHelp(PathStyle style) {
            "      --verify       read every archive back after writing it (headers, name,\n"
            "                     CRC-32, sizes) and fail at the first that does not match\n"
            "      --keep-going   report a file that cannot be archived, remove its incomplete\n"
-           "                     archive and go on; a summary follows at the end\n") +
+           "                     archive and go on; a summary follows at the end\n"
+           "      --parallel-deflate\n"
+           "                     deflate each file of 16 MiB or more in 128 KiB blocks on all\n"
+           "                     the jobs at once; its archive is as valid, a little larger\n"
+           "                     and not byte for byte what the desktop program writes\n") +
          EncodingHelp(style) +
          _("  -h, --help         show this text and exit\n"
            "      --version      show the version and exit\n") +

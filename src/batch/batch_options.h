@@ -40,6 +40,7 @@ struct BatchOptions {
   bool verify = false;                              // read every archive back after writing it
   bool keep_going = false;                          // skip a file that cannot be archived and go on
   bool check = false;  // check a finished output folder instead of a run (source may be empty)
+  bool parallel_deflate = false;                    // big files deflated in blocks on every job
   BatchEncoding encoding = BatchEncoding::kSystem;  // entry names and files.txt
 };
 

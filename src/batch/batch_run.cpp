@@ -1,5 +1,6 @@
 #include "batch/batch_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <ostream>
@@ -136,6 +137,7 @@ ArchiverSettings ArchiverSettingsOf(const BatchSettings& s, const PathSyntax& sy
   a.encoding = s.encoding;
   a.syntax = syntax;
   a.after_close = s.after_close;
+  if (s.parallel_deflate) a.block_deflate_from = std::max<uint64_t>(s.parallel_deflate_from, 1);
   a.stop_requested = [signal = s.interrupt_signal, &output] {
     return (signal && signal() != 0) || output.ReaderGone();
   };
@@ -270,6 +272,7 @@ BatchSettings SettingsFor(const BatchOptions& options) {
   settings.jobs = EffectiveJobs(options.jobs);
   settings.verify = options.verify;
   settings.keep_going = options.keep_going;
+  settings.parallel_deflate = options.parallel_deflate;
   settings.encoding = PlanEncoding(options.encoding).names;
   settings.english_notes = ExplainInEnglish();
   return settings;

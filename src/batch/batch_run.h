@@ -21,6 +21,9 @@ struct BatchSettings {
   bool verify = false;      // read every archive back after closing it
   bool keep_going = false;  // skip files that cannot be archived, summary at the end
   NameEncoding encoding = NameEncoding::kFileSystem;
+  // Big files deflated in blocks on all the jobs' threads (other deflate data than the
+  // window's, as valid); off: the window's bytes.
+  bool parallel_deflate = false;
   // `out` is a terminal: one status line rewritten in place instead of a line per text.
   bool terminal = false;
   std::function<int()> terminal_columns = [] { return 80; };
@@ -40,11 +43,13 @@ struct BatchSettings {
   // the pass; after_close as ArchiverSettings::after_close.
   std::function<void()> after_collection;
   std::function<void(int32_t index, const std::string& archive_path)> after_close;
+  // Test seam: the size from which parallel_deflate takes a file in blocks.
+  uint64_t parallel_deflate_from = kBlockDeflateThreshold;
 };
 
 // The settings of a run from its command line: folders, jobs (one per core unless given),
-// verification, keep-going and how names are stored. The terminal fields are left to the caller.
-// Call after the text code page of PlanEncoding(options.encoding) was chosen.
+// verification, keep-going, parallel deflate and how names are stored. The terminal fields are left
+// to the caller. Call after the text code page of PlanEncoding(options.encoding) was chosen.
 BatchSettings SettingsFor(const BatchOptions& options);
 
 // Archives every file of the folder `settings.source` into the folder `settings.output`,

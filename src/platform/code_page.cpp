@@ -1,5 +1,7 @@
 #include "platform/code_page.h"
 
+#include <algorithm>
+
 #include "platform/code_page_system.h"
 #include "platform/unicode_normalize.h"
 
@@ -104,6 +106,13 @@ bool IsCharStart(std::string_view s, std::size_t pos, CodePage cp) {
 }
 
 std::size_t LastDelimiter(std::string_view delimiters, std::string_view s, CodePage cp) {
+  // In UTF-8 and single-byte text an ASCII byte is always a character of its own (a UTF-8
+  // sequence holds none), so the last one is found from the end without walking the path.
+  const bool ascii_delimiters = std::all_of(delimiters.begin(), delimiters.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+  });
+  if (ascii_delimiters && (cp == CodePage::kUtf8 || cp == CodePage::kSingleByte))
+    return s.find_last_of(delimiters);
   std::size_t last = std::string_view::npos;
   for (std::size_t pos = 0; pos < s.size();) {
     const std::size_t len = CharLengthAt(s, pos, cp);

@@ -1,5 +1,6 @@
 #include "zip/entry_stream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -89,8 +90,8 @@ bool FlushOutput(EntryStream& s, std::size_t count) {
 // Puts CRC and sizes into the held-back local header, now that deflate has finished.
 void PatchHeaderInBuffer(EntryStream& s) {
   unsigned char* header = s.OutBuffer.get();
-  const uint64_t uncompressed = s.ZStream.total_in;
-  const uint64_t compressed = s.ZStream.total_out;
+  const uint64_t uncompressed = s.Predeflated ? s.PredeflatedIn : s.ZStream.total_in;
+  const uint64_t compressed = s.Predeflated ? s.PredeflatedOut : s.ZStream.total_out;
   std::string fields;
   Put32(fields, s.Crc);
   if (s.Zip64Reserved) {
@@ -221,6 +222,9 @@ int32_t EntryBegin(EntryStream& s, File& archive, uint64_t offset, const std::st
   s.HeaderOffset = offset;
   s.HeaderPatched = false;
   s.WriteErrorNumber = 0;
+  s.Predeflated = false;
+  s.PredeflatedIn = 0;
+  s.PredeflatedOut = 0;
   s.Zip64Reserved = MayOutgrowPlainFields(s, options.expected_size);
   const std::string header = LocalHeader(s, name);
   s.DataStart = offset + header.size();
@@ -268,6 +272,48 @@ int64_t EntryWrite(EntryStream* stream, const void* buffer, uint32_t length) {
   return static_cast<int64_t>(length) - s.ZStream.avail_in;
 }
 
+int32_t EntryWriteDeflated(EntryStream* stream, const void* data, std::size_t length,
+                           uint64_t input_length, uint32_t crc) {
+  if (stream == nullptr) return -2;
+  EntryStream& s = *stream;
+  s.Predeflated = true;
+  if (!s.Zip64Reserved && (s.PredeflatedIn + input_length > kMaxPlainField ||
+                           s.PredeflatedOut + length > kMaxPlainField)) {
+    s.LastError = -1;
+    return -1;
+  }
+  // Through the output buffer as deflate's own output goes: full buffers only, so that the
+  // held-back header and the finish work as for any entry.
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::size_t left = length;
+  while (left > 0) {
+    if (s.ZStream.avail_out == 0 && !FlushOutput(s, kEntryBufferSize)) return -1;
+    const std::size_t part = std::min<std::size_t>(left, s.ZStream.avail_out);
+    std::memcpy(s.ZStream.next_out, bytes, part);
+    s.ZStream.next_out += part;
+    s.ZStream.avail_out -= static_cast<uInt>(part);
+    bytes += part;
+    left -= part;
+  }
+  s.PredeflatedIn += input_length;
+  s.PredeflatedOut += length;
+  if (input_length != 0) s.Crc = crc32_combine(s.Crc, crc, static_cast<z_off_t>(input_length));
+  return 0;
+}
+
+namespace {
+
+// What EntryFinish does for an entry whose data came deflated: the rest of the buffer out.
+int32_t FinishPredeflated(EntryStream& s) {
+  if (s.LastError < 0) return s.LastError;
+  if (s.HeaderInBuffer) PatchHeaderInBuffer(s);
+  const std::size_t pending = kEntryBufferSize - s.ZStream.avail_out;
+  if (pending > 0 && !FlushOutput(s, pending)) return -1;
+  return 0;
+}
+
+}  // namespace
+
 int32_t EntryFinish(EntryStream* stream, int flush) {
   if (stream == nullptr) return -2;
   EntryStream& s = *stream;
@@ -307,8 +353,9 @@ int32_t EntryRelease(EntryStream* stream) {
 int32_t EntryClose(EntryStream* stream) {
   if (stream == nullptr) return -2;
   EntryStream& s = *stream;
-  if (EntryFinish(&s, Z_FINISH) != 0) return EntryRelease(&s);
-  s.UncompressedSize = s.ZStream.total_in;
+  if ((s.Predeflated ? FinishPredeflated(s) : EntryFinish(&s, Z_FINISH)) != 0)
+    return EntryRelease(&s);
+  s.UncompressedSize = s.Predeflated ? s.PredeflatedIn : s.ZStream.total_in;
   s.CompressedSize = s.WrittenEnd - s.DataStart;
   if (!s.Zip64Reserved &&
       (s.UncompressedSize > kMaxPlainField || s.CompressedSize > kMaxPlainField)) {

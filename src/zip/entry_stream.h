@@ -79,6 +79,10 @@ struct EntryStream {
   uint64_t WrittenEnd = 0;     // archive offset just past the last byte written
   int DeflateLevel = 0;        // the settings the deflate state was made or last reset with
   int DeflateStrategy = 0;
+  // The entry's data came deflated already (EntryWriteDeflated): its sizes so far.
+  bool Predeflated = false;
+  uint64_t PredeflatedIn = 0;
+  uint64_t PredeflatedOut = 0;
 };
 
 // Opens a stream on the existing archive at `archive_path`, appending the local header and
@@ -110,6 +114,15 @@ int32_t EntryBegin(EntryStream& stream, File& archive, uint64_t offset, const st
 // A stream without a reserved Zip64 field refuses (LastError -1) input that could carry a size
 // past kMaxPlainField.
 int64_t EntryWrite(EntryStream* stream, const void* buffer, uint32_t length);
+
+// Appends `length` bytes of raw deflate data made elsewhere from the entry's next
+// `input_length` bytes, whose CRC-32 is `crc`; the data of the last call must end the deflate
+// stream. An entry takes either this or EntryWrite, never both; EntryClose then only writes out
+// what is buffered and patches the header as for any entry. Returns 0; -2 without a stream; -1
+// when an archive write failed, or when the sizes would need a Zip64 field the header lacks
+// (LastError -1 either way).
+int32_t EntryWriteDeflated(EntryStream* stream, const void* data, std::size_t length,
+                           uint64_t input_length, uint32_t crc);
 
 // Flushes deflate with `flush` (EntryClose uses Z_FINISH) and writes what is pending. 0 when
 // done, -2 without a stream, -1 when an archive write failed, else deflate's error.

@@ -1,5 +1,7 @@
 #include "zip/zip_builder.h"
 
+#include <zlib.h>
+
 #include <optional>
 
 #include "platform/code_page.h"
@@ -120,13 +122,13 @@ std::string TZipBuilder::EntryNameFor(const std::string& path, const PathSyntax&
   return name;
 }
 
-FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const std::string& path) {
+uint64_t TZipBuilder::DeflateHere(File& source, uint64_t size, const std::string& path) {
   if (!read_buffer_) read_buffer_.reset(new unsigned char[kEntryBufferSize]);
   EntryStream* stream = stream_.get();
   uint64_t bytes_read = 0;
   // Reading stops at the size the file had when opened: a file that grew meanwhile shows a
   // new size in the status below, so no read at the end is needed to learn of it.
-  while (bytes_read < opened.size || opened.size == 0) {
+  while (bytes_read < size || size == 0) {
     int error_number = 0;
     const int64_t read = source.TryRead(read_buffer_.get(), kEntryBufferSize, error_number);
     if (read < 0)
@@ -144,6 +146,39 @@ FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const 
     }
     if (OnProgress) OnProgress(static_cast<uint64_t>(read));
   }
+  return bytes_read;
+}
+
+uint64_t TZipBuilder::DeflateInBlocks(File& source, uint64_t size, const std::string& path) {
+  EntryStream* stream = stream_.get();
+  BlockDeflateIo io;
+  io.read = [&source, &path](unsigned char* buffer, std::size_t count) {
+    int error_number = 0;
+    const int64_t read = source.TryRead(buffer, count, error_number);
+    if (read < 0)
+      throw EGZipError("Error reading from " + path, 4, Reason::FromErrorNumber(error_number));
+    return static_cast<std::size_t>(read);
+  };
+  io.append = [this, stream](const unsigned char* data, std::size_t length,
+                             std::size_t input_length, uint32_t crc) {
+    if (EntryWriteDeflated(stream, data, length, input_length, crc) != 0)
+      throw EGZipError("Error writing to " + archive_name_, 5, WriteFailure(*stream));
+    if (OnProgress) OnProgress(input_length);
+  };
+  const int level =
+      CompressionLevel >= 0 && CompressionLevel <= 9 ? CompressionLevel : Z_DEFAULT_COMPRESSION;
+  const int strategy = CompressionStrategy == 1   ? Z_FILTERED
+                       : CompressionStrategy == 2 ? Z_HUFFMAN_ONLY
+                                                  : Z_DEFAULT_STRATEGY;
+  return kel::DeflateInBlocks(size, level, strategy, *BlockWorkers, io);
+}
+
+FileStatus TZipBuilder::CopyEntry(File& source, const FileStatus& opened, const std::string& path) {
+  EntryStream* stream = stream_.get();
+  const bool in_blocks =
+      BlockWorkers != nullptr && opened.size > 0 && opened.size >= BlockDeflateFrom;
+  const uint64_t bytes_read = in_blocks ? DeflateInBlocks(source, opened.size, path)
+                                        : DeflateHere(source, opened.size, path);
   int error_number = 0;
   const std::optional<FileStatus> after = source.Status(path, error_number);
   if (!after)

@@ -24,12 +24,14 @@
 
 #include "platform/exceptions.h"
 #include "platform/path_syntax.h"
+#include "zip/block_deflate.h"
 
 namespace kel {
 
 class File;
 class OutputFile;
 class OutputFolder;
+class WorkQueue;
 struct EntryStream;
 struct FileStatus;
 
@@ -144,12 +146,20 @@ class TZipBuilder {
   // throws (EAbort to cancel) reaches the caller of AddFileToArchive unchanged; the entry is
   // then not listed.
   std::function<void(uint64_t bytes)> OnProgress;
+  // When set, a file of at least BlockDeflateFrom bytes is deflated in blocks by the threads of
+  // this queue (zip/block_deflate.h): other deflate data than the entry stream's own, as valid.
+  // Null: every file through the entry stream's deflate, the same bytes on every run.
+  WorkQueue* BlockWorkers = nullptr;
+  uint64_t BlockDeflateFrom = kBlockDeflateThreshold;
 
  private:
   PathSyntax Syntax() const;
   // Copies the source into the stream, checks that it stood still and finishes the entry;
   // raises EGZipError 4, 5 or 3. Returns the source's status after the copy.
   FileStatus CopyEntry(File& source, const FileStatus& opened, const std::string& path);
+  // The two ways of feeding the stream; both return the number of bytes read.
+  uint64_t DeflateHere(File& source, uint64_t size, const std::string& path);
+  uint64_t DeflateInBlocks(File& source, uint64_t size, const std::string& path);
   std::string EntryNameFor(const std::string& path, const PathSyntax& syntax,
                            uint16_t& flags) const;
 

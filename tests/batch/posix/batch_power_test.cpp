@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "batch/batch_options.h"
+#include "batch/batch_program.h"
 #include "batch/batch_run.h"
 #include "batch/progress_display.h"
-#include "batch/batch_program.h"
 #include "platform/code_page.h"
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
@@ -468,10 +468,13 @@ TEST(BatchOptions, OptionForms) {
   EXPECT_TRUE(o.verify);
   EXPECT_TRUE(o.keep_going);
   EXPECT_EQ(o.encoding, BatchEncoding::kSystem);
+  EXPECT_FALSE(o.parallel_deflate);
   EXPECT_EQ(o.source, "a");
   EXPECT_EQ(o.output, "b");
-  o = ParseBatchOptions({"a", "b", "-j12", "--encoding=cp932"});
+  o = ParseBatchOptions({"a", "b", "-j12", "--encoding=cp932", "--parallel-deflate"});
   EXPECT_EQ(o.jobs, 12);
+  EXPECT_TRUE(o.parallel_deflate);
+  EXPECT_TRUE(SettingsFor(o).parallel_deflate);
   EXPECT_EQ(o.encoding, BatchEncoding::kCp932);
   o = ParseBatchOptions(
       {"-j", "1", "--jobs=2", "--encoding", "system", "--encoding", "UTF8", "a", "b"});
@@ -492,6 +495,7 @@ TEST(BatchOptions, OptionForms) {
                                              {"a", "b", "--encoding", "shift_jis"},
                                              {"a", "b", "--encoding"},
                                              {"a", "b", "--verify=yes"},
+                                             {"a", "b", "--parallel-deflate=4"},
                                              {"a", "b", "--keep"}}) {
     SCOPED_TRACE(bad.back());
     o = ParseBatchOptions(bad);

@@ -51,6 +51,23 @@ TEST(CodePageTest, ShiftJisTrailBytesAreNoDelimiters) {
   EXPECT_EQ(LeadingWholeChars("\x83\x65\x83\x4C", 3, kSjis), "\x83\x65");
 }
 
+TEST(CodePageTest, LastDelimiterIsTheLastOneAtACharacterStart) {
+  // Whatever the shortcut, the answer is that of walking the text character by character.
+  auto walked = [](std::string_view delimiters, std::string_view s, CodePage cp) {
+    std::size_t last = std::string_view::npos;
+    for (std::size_t pos = 0; pos < s.size(); pos += CharLengthAt(s, pos, cp))
+      if (CharLengthAt(s, pos, cp) == 1 && delimiters.find(s[pos]) != std::string_view::npos)
+        last = pos;
+    return last;
+  };
+  for (const std::string s :
+       {"", "/", "a/b/c.txt", "/tmp/\u65e5\u672c/x", "\xE6\x97/", "\xC0/\xAF/", "a\\\x95\x5C",
+        "\xF0\x9F\x98\x80.d/e", "no delimiter", "\xFF/\x80"})
+    for (const CodePage cp : {kUtf8, kSjis, CodePage::kSingleByte})
+      for (const std::string_view delimiters : {"/", "\\:/", "."})
+        EXPECT_EQ(LastDelimiter(delimiters, s, cp), walked(delimiters, s, cp)) << s;
+}
+
 TEST(CodePageTest, CaseConversionKeepsByteLength) {
   // The trail byte 0x61 of "Ｂ" (0x82 0x61) is no "a" and stays as it is.
   EXPECT_EQ(AnsiUpperCase("ab\x82\x61\x95\x5C", kSjis), "AB\x82\x61\x95\x5C");

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+#include <thread>
+
 #include "platform/exceptions.h"
 #include "platform/file_identity.h"
 #include "platform/file_info.h"
@@ -318,11 +321,32 @@ TEST(Win32InterruptWatch, ConsoleEventsCountAsTheirPosixSignals) {
     EXPECT_EQ(watch.Signal(), 15);
     EXPECT_STREQ(InterruptWatch::SignalName(watch.Signal()), "Ctrl+Break");
   }
-  for (const auto& [event, signal] :
-       {std::pair<DWORD, int>{CTRL_C_EVENT, 2}, {CTRL_CLOSE_EVENT, 1}, {CTRL_SHUTDOWN_EVENT, 15}}) {
+  {
     const InterruptWatch watch;
-    EXPECT_EQ(win32::OnConsoleControl(event), TRUE);
-    EXPECT_EQ(watch.Signal(), signal) << event;
+    EXPECT_EQ(win32::OnConsoleControl(CTRL_C_EVENT), TRUE);
+    EXPECT_EQ(watch.Signal(), 2);
+  }
+  // After these the system ends the process once the handler returns: it holds the process
+  // until the watch goes (the run has cleaned up), and not a moment longer.
+  for (const auto& [event, signal] :
+       {std::pair<DWORD, int>{CTRL_CLOSE_EVENT, 1}, {CTRL_SHUTDOWN_EVENT, 15}}) {
+    std::atomic<bool> returned{false};
+    std::thread system_thread;
+    ULONGLONG watch_gone = 0;
+    {
+      const InterruptWatch watch;
+      system_thread = std::thread([&, event = event] {
+        EXPECT_EQ(win32::OnConsoleControl(event), TRUE);
+        returned = true;
+      });
+      while (watch.Signal() == 0) Sleep(1);
+      EXPECT_EQ(watch.Signal(), signal) << event;
+      Sleep(50);
+      EXPECT_FALSE(returned) << event;
+      watch_gone = GetTickCount64();
+    }
+    system_thread.join();
+    EXPECT_LT(GetTickCount64() - watch_gone, 1000u) << event;
   }
   EXPECT_EQ(win32::OnConsoleControl(CTRL_C_EVENT), FALSE);
 }
