@@ -162,7 +162,7 @@ uint64_t TZipBuilder::DeflateInBlocks(File& source, uint64_t size, const std::st
   io.append = [this, stream](const unsigned char* data, std::size_t length,
                              std::size_t input_length, uint32_t crc) {
     if (EntryWriteDeflated(stream, data, length, input_length, crc) != 0)
-      throw EGZipError("Error writing to " + archive_name_, 5, WriteFailure(*stream));
+      throw EGZipError("Error writing to " + archive_name_, 5, WriteFailure(*stream, archive_name_));
     if (OnProgress) OnProgress(input_length);
   };
   const int level =
