@@ -110,7 +110,7 @@ TEST(TranslatedReasonText, EveryNumberOfTheMessageTableInEnglish) {
     EXPECT_EQ(TranslatedReasonText(Reason::FromErrorNumber(number)) != generic, own_text) << number;
   }
   EXPECT_EQ(TranslatedReasonText(Reason::FromErrorNumber(101)), "disk full");
-  EXPECT_EQ(TranslatedReasonText({Reason::kChangedWhileRead, 0}),
+  EXPECT_EQ(TranslatedReasonText({Reason::kChangedWhileRead, 0, {}}),
             "the file changed while it was being read");
   EXPECT_EQ(TranslatedReasonText({}), "");
 }

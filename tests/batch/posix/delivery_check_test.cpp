@@ -138,8 +138,9 @@ class DeliveryCheckFaults : public DeliveryCheck {
       EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out << run.err;
     const std::string count =
         std::to_string(fault.warnings_only ? 0 : fault.reported.size()) + " error";
-    if (!fault.reported.empty())
+    if (!fault.reported.empty()) {
       EXPECT_NE(run.out.find("\n" + count), std::string::npos) << run.out;
+    }
     EXPECT_EQ(RunBatchProgram("--check -j3 " + args, "", kEnglish).out, run.out);
     EXPECT_EQ(Snapshot(dir_ / "in2"), in_before);
     EXPECT_EQ(Snapshot(dir_ / "out2"), out_before);
