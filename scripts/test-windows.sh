@@ -73,6 +73,11 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DKELVARIN_LINUX_BATCH="$PWD/$linux_batch" >/dev/null
 cmake --build "$build" -j2
+# One wine server for the whole run: left to itself it exits a moment after its last client,
+# and a test program starting in that moment fails with "recvmsg: connection reset".
+wineserver -w
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 # One virtual screen for the whole run; Wine's windows open on it.
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
   ctest --test-dir "$build" --output-on-failure -j2
