@@ -78,6 +78,10 @@ cmake --build "$build" -j2
 wineserver -w
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
+# Wine's own services (services.exe, winedevice.exe...) start with the first program and keep
+# its standard output open while the server lives: start them here, on /dev/null, so that no
+# test's output stays open after the test.
+wine cmd /c exit 0 </dev/null >/dev/null 2>&1
 # One virtual screen for the whole run; Wine's windows open on it.
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
   ctest --test-dir "$build" --output-on-failure -j2
