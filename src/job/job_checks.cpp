@@ -38,27 +38,34 @@ std::string AsciiFolded(std::string name) {
 class PathExpander {
  public:
   PathExpander() : current_dir_(ExpandFileName("./")) {}
-  std::string operator()(const std::string& path) const {
+  std::string operator()(const std::string& path) {
     const std::string folder = syntax_.ExtractFilePath(path);
     const std::string name = syntax_.ExtractFileName(path);
     // A bare drive ("C:name") is left to the system whole.
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
       return ExpandFileName(path);
     if (folder.empty()) return current_dir_ + name;
-    if (!IsRelativePath(folder)) return ExpandFileName(folder) + name;
-    return ExpandFileName(current_dir_ + folder) + name;
+    // A pass's files share a few folders: each is expanded once.
+    auto known = expanded_.find(folder);
+    if (known == expanded_.end()) {
+      const std::string expanded = IsRelativePath(folder) ? ExpandFileName(current_dir_ + folder)
+                                                          : ExpandFileName(folder);
+      known = expanded_.emplace(folder, expanded).first;
+    }
+    return known->second + name;
   }
 
  private:
   PathSyntax syntax_ = PathSyntax::Native();
   std::string current_dir_;
+  std::unordered_map<std::string, std::string> expanded_;
 };
 
 }  // namespace
 
 void CheckSourcesUntouched(const TStringList& sources, const OutputFolder& folder,
                            const std::vector<std::string>& target_names) {
-  const PathExpander expand;
+  PathExpander expand;
   std::unordered_map<std::string, std::size_t> by_path;
   by_path.reserve(sources.Count());
   for (std::size_t i = 0; i < sources.Count(); ++i) by_path.emplace(expand(sources[i]), i);

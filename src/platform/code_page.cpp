@@ -111,8 +111,13 @@ std::size_t LastDelimiter(std::string_view delimiters, std::string_view s, CodeP
   const bool ascii_delimiters = std::all_of(delimiters.begin(), delimiters.end(), [](char c) {
     return static_cast<unsigned char>(c) < 0x80;
   });
-  if (ascii_delimiters && (cp == CodePage::kUtf8 || cp == CodePage::kSingleByte))
-    return s.find_last_of(delimiters);
+  if (ascii_delimiters && (cp == CodePage::kUtf8 || cp == CodePage::kSingleByte)) {
+    // By hand: find_last_of asks memchr once per byte of the path.
+    for (std::size_t pos = s.size(); pos-- > 0;)
+      for (const char d : delimiters)
+        if (s[pos] == d) return pos;
+    return std::string_view::npos;
+  }
   std::size_t last = std::string_view::npos;
   for (std::size_t pos = 0; pos < s.size();) {
     const std::size_t len = CharLengthAt(s, pos, cp);

@@ -32,6 +32,12 @@ std::string RandomPart(const std::string& name, int attempt) {
   return text;
 }
 
+std::string TemporaryName(const OutputFolder& folder, const std::string& final_name,
+                          int attempt) {
+  return kTemporaryPrefix + RandomPart(folder.Path() + final_name, attempt) + "-" + final_name +
+         kTemporarySuffix;
+}
+
 bool EndsWith(std::string_view s, std::string_view end) {
   return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
 }
@@ -55,12 +61,14 @@ OutputFile::~OutputFile() { Discard(); }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : file_(std::move(other.file_)),
+      unnamed_(other.unnamed_),
       folder_(other.folder_),
       own_folder_(std::move(other.own_folder_)),
       final_name_(std::move(other.final_name_)),
       temporary_name_(std::move(other.temporary_name_)),
       final_path_(std::move(other.final_path_)),
       temporary_path_(std::move(other.temporary_path_)) {
+  other.unnamed_ = false;
   other.temporary_name_.clear();
   other.temporary_path_.clear();
 }
@@ -69,12 +77,14 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   if (this != &other) {
     Discard();
     file_ = std::move(other.file_);
+    unnamed_ = other.unnamed_;
     folder_ = other.folder_;
     own_folder_ = std::move(other.own_folder_);
     final_name_ = std::move(other.final_name_);
     temporary_name_ = std::move(other.temporary_name_);
     final_path_ = std::move(other.final_path_);
     temporary_path_ = std::move(other.temporary_path_);
+    other.unnamed_ = false;
     other.temporary_name_.clear();
     other.temporary_path_.clear();
   }
@@ -85,9 +95,16 @@ OutputFile OutputFile::TryCreate(const OutputFolder& folder, const std::string& 
                                  int& error_number) noexcept {
   OutputFile output;
   try {
+    if (File unnamed = folder.TryCreateUnnamed(); unnamed.IsOpen()) {
+      output.file_ = std::move(unnamed);
+      output.unnamed_ = true;
+      output.folder_ = &folder;
+      output.final_name_ = final_name;
+      output.final_path_ = folder.Path() + final_name;
+      return output;
+    }
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-      std::string temporary = kTemporaryPrefix + RandomPart(folder.Path() + final_name, attempt) +
-                              "-" + final_name + kTemporarySuffix;
+      std::string temporary = TemporaryName(folder, final_name, attempt);
       File file = folder.TryCreateNew(temporary, true, error_number);
       if (file.IsOpen()) {
         output.file_ = std::move(file);
@@ -129,6 +146,7 @@ OutputFile OutputFile::TryCreate(const std::string& final_path, int& error_numbe
 
 int OutputFile::TryCommit(bool* move_failed) noexcept {
   if (move_failed != nullptr) *move_failed = false;
+  if (unnamed_) return CommitUnnamed(move_failed);
   if (temporary_name_.empty()) return 6;
   int error_number = 0;
   const auto written = file_.Status(std::string(), error_number);
@@ -152,7 +170,49 @@ int OutputFile::TryCommit(bool* move_failed) noexcept {
   return 0;
 }
 
+int OutputFile::CommitUnnamed(bool* move_failed) noexcept {
+  // Named straight with the final name when it is free: nothing else to change in the folder.
+  int error_number = folder_->TryLinkNew(file_, final_name_);
+  if (error_number == kErrorFileExists) {
+    // Something stands there (an older output, a link, a folder): named as a temporary, it is
+    // moved onto that as any temporary is, or refused.
+    try {
+      for (int attempt = 0; attempt < kCreateAttempts && error_number == kErrorFileExists;
+           ++attempt) {
+        temporary_name_ = TemporaryName(*folder_, final_name_, attempt);
+        error_number = folder_->TryLinkNew(file_, temporary_name_);
+      }
+      if (error_number == 0) {
+        unnamed_ = false;
+        temporary_path_ = folder_->Path() + temporary_name_;
+        return TryCommit(move_failed);
+      }
+    } catch (...) {
+      error_number = 8;  // out of memory
+    }
+    temporary_name_.clear();
+  }
+  if (error_number != 0) {
+    if (move_failed != nullptr) *move_failed = true;
+    Discard();
+    return error_number;
+  }
+  unnamed_ = false;
+  if (const int close_error = file_.TryClose(); close_error != 0) {
+    // Named a moment ago, in the locked folder: the incomplete file is ours to take back.
+    folder_->TryRemove(final_name_);
+    return close_error;
+  }
+  return 0;
+}
+
 void OutputFile::Discard() noexcept {
+  if (unnamed_) {
+    // Nameless, it goes with its handle.
+    file_.TryClose();
+    unnamed_ = false;
+    return;
+  }
   if (temporary_name_.empty()) return;
   int error_number = 0;
   const auto written = file_.IsOpen() ? file_.Status(std::string(), error_number) : std::nullopt;

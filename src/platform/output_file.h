@@ -1,6 +1,9 @@
 // An output written beside its final name and moved into place when complete, so that a
 // half-written file is never seen under the final name and whatever stood there (an older
 // file, a symbolic or hard link, a FIFO) is replaced as an entry, never written through.
+// Where the folder can make files without a name (Linux), the output is one until complete and
+// is then linked under its final name when that is free, or else under a temporary name that
+// is moved as above.
 #pragma once
 
 #include <memory>
@@ -43,7 +46,8 @@ class OutputFile {
 
   bool IsOpen() const noexcept { return file_.IsOpen(); }
   File& Handle() noexcept { return file_; }
-  // Both as the folder's path and the name: for messages and tests.
+  // Both as the folder's path and the name: for messages and tests. The temporary's is empty
+  // while the output has no name.
   const std::string& FinalPath() const noexcept { return final_path_; }
   const std::string& TemporaryPath() const noexcept { return temporary_path_; }
 
@@ -60,7 +64,10 @@ class OutputFile {
   void Discard() noexcept;
 
  private:
+  int CommitUnnamed(bool* move_failed) noexcept;
+
   File file_;
+  bool unnamed_ = false;  // file_ has no name in the folder yet
   const OutputFolder* folder_ = nullptr;
   std::unique_ptr<OutputFolder> own_folder_;  // the folder opened by the path form
   std::string final_name_;

@@ -12,6 +12,7 @@
 // may be called from several threads at once. None throws.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -73,6 +74,18 @@ class OutputFolder {
   // link; kCreateHidden hides it where the system marks that by an attribute).
   File TryCreateNew(const std::string& name, bool hidden, int& error_number) const noexcept;
 
+  // A new regular file in the folder that has no name yet (Linux's O_TMPFILE), for TryLinkNew
+  // to name once it is complete: a run that dies meanwhile leaves nothing behind, and the
+  // folder's entries change once per output instead of twice (create and move). A closed File
+  // where the file system or the system has no such files; the folder then stops asking, and
+  // the caller writes a named temporary instead.
+  File TryCreateUnnamed() const noexcept;
+  // Gives the unnamed `file` the name `name`, never replacing an entry there (80 then). 0 or the
+  // message-table number.
+  int TryLinkNew(const File& file, const std::string& name) const noexcept;
+  // Makes TryCreateUnnamed refuse from now on: outputs then go through named temporaries.
+  void UseNamedTemporaries() noexcept { unnamed_refused_ = true; }
+
   // Opens `name` for reading only when it is itself a regular file: never through a link,
   // never blocking on a FIFO or opening a device. `entry` receives what was opened. A closed
   // File with `error_number` set otherwise (5 for an entry of another kind).
@@ -106,6 +119,7 @@ class OutputFolder {
   bool locked_ = false;
   std::string path_;
   std::string full_path_;  // Windows: the normalised full path the calls are made on
+  mutable std::atomic<bool> unnamed_refused_{false};  // TryCreateUnnamed failed once, or told to
   void Close() noexcept;
 };
 

@@ -96,6 +96,14 @@ std::string PathSyntax::IncludeTrailingSeparator(std::string_view path) const {
 }
 
 std::string PathSyntax::ExtractRelativePath(std::string_view base, std::string_view file) const {
+  if (style != PathStyle::kWindows && code_page != CodePage::kSystemDoubleByte) {
+    // The usual case, a file below the base's folder: the rest of its path is the answer, as the
+    // walk below would rebuild it. A '/' byte is always a separator in these code pages.
+    const std::size_t base_end = LastDelimiter(PathDelimiters(), base, code_page);
+    if (base_end != npos && file.size() > base_end + 1 &&
+        file.compare(0, base_end + 1, base.substr(0, base_end + 1)) == 0)
+      return std::string(file.substr(base_end + 1));
+  }
   const std::string base_drive = ExtractFileDrive(base);
   const std::string file_drive = ExtractFileDrive(file);
   const bool windows = style == PathStyle::kWindows;

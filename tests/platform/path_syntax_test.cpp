@@ -26,6 +26,13 @@ TEST(PathSyntaxTest, NativeRelativePathsCompareExactly) {
   EXPECT_EQ(kUnix.ExtractRelativePath("/data/", "/other/c.txt"), "../other/c.txt");
   EXPECT_EQ(kUnix.ExtractRelativePath("/data/", "/Data/a.txt"), "../Data/a.txt");
   EXPECT_EQ(kUnix.ExtractRelativePath("/d/x:y/", "/d/x:y/a.txt"), "a.txt");
+  // A file below the base is cut from its path; others are walked: both give the same.
+  EXPECT_EQ(kUnix.ExtractRelativePath("/", "/a/b.txt"), "a/b.txt");
+  EXPECT_EQ(kUnix.ExtractRelativePath("/data/", "/data//sub/b.txt"), "/sub/b.txt");
+  EXPECT_EQ(kUnix.ExtractRelativePath("/data/sub/", "/data/a.txt"), "../a.txt");
+  EXPECT_EQ(kUnix.ExtractRelativePath("/data", "/data/a.txt"), "data/a.txt");
+  const PathSyntax sjis{PathStyle::kNative, CodePage::kShiftJis};
+  EXPECT_EQ(sjis.ExtractRelativePath("/\x95\x5c/", "/\x95\x5c/\x95\x5c.txt"), "\x95\x5c.txt");
 }
 
 TEST(PathSyntaxTest, NameSplittingOfFileNames) {

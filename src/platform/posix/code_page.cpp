@@ -67,8 +67,18 @@ int CompareBytesIgnoringAsciiCase(std::string_view a, std::string_view b) {
 bool ToFoldedWide(std::string_view s, std::wstring& out) {
   out.clear();
   std::mbstate_t state{};
+  out.reserve(s.size());
   for (std::size_t pos = 0; pos < s.size();) {
     wchar_t wc = 0;
+    // The locales' character sets are stateless ASCII supersets, so a byte below 0x80 at a
+    // character's start is that character: no need to ask the converter, the slow part of a
+    // sort key.
+    const auto byte = static_cast<unsigned char>(s[pos]);
+    if (byte != 0 && byte < 0x80) {
+      out += static_cast<wchar_t>(std::towlower(byte));
+      ++pos;
+      continue;
+    }
     const std::size_t n = std::mbrtowc(&wc, s.data() + pos, s.size() - pos, &state);
     if (n == 0 || n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2))
       return false;

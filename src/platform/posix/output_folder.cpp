@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/exceptions.h"
 
@@ -17,8 +18,10 @@ int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
 // A bare name: one entry of the folder, never a path into another.
 bool IsEntryName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+  if (name.empty() || name == "." || name == "..") return false;
+  for (const char c : name)
+    if (c == '/' || c == '\0') return false;
+  return true;
 }
 
 OutputEntry EntryOf(const struct stat& st) {
@@ -52,7 +55,8 @@ OutputFolder::OutputFolder(OutputFolder&& other) noexcept
       lock_(other.lock_),
       locked_(other.locked_),
       path_(std::move(other.path_)),
-      full_path_(std::move(other.full_path_)) {
+      full_path_(std::move(other.full_path_)),
+      unnamed_refused_(other.unnamed_refused_.load()) {
   other.handle_ = kNoHandle;
   other.locked_ = false;
 }
@@ -65,6 +69,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
     locked_ = other.locked_;
     path_ = std::move(other.path_);
     full_path_ = std::move(other.full_path_);
+    unnamed_refused_ = other.unnamed_refused_.load();
     other.handle_ = kNoHandle;
     other.locked_ = false;
   }
@@ -93,6 +98,9 @@ OutputFolder OutputFolder::TryOpen(const std::string& path, int& error_number) n
     return folder;
   }
   folder.handle_ = fd;
+  // An unnamed file is named through its /proc/self/fd link (linkat by descriptor alone needs
+  // a privilege): without /proc, named temporaries.
+  folder.unnamed_refused_ = ::access("/proc/self/fd", X_OK) != 0;
   return folder;
 }
 
@@ -138,6 +146,32 @@ File OutputFolder::TryCreateNew(const std::string& name, bool /*hidden*/,
     return File();
   }
   return File(fd);
+}
+
+File OutputFolder::TryCreateUnnamed() const noexcept {
+  if (!IsOpen() || unnamed_refused_) return File();
+  int fd;
+  do {
+    // Without O_EXCL, so that TryLinkNew may name it.
+    fd = ::openat(Fd(handle_), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    // Refused by the file system (EOPNOTSUPP: FAT, NFS, CIFS) or the kernel, or failed: the
+    // named temporary after it says what is wrong, if anything.
+    unnamed_refused_ = true;
+    return File();
+  }
+  return File(fd);
+}
+
+int OutputFolder::TryLinkNew(const File& file, const std::string& name) const noexcept {
+  if (!IsOpen() || !file.IsOpen()) return 6;
+  if (!IsEntryName(name)) return 3;
+  char link[32];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", Fd(file.handle_));
+  // linkat never replaces: EEXIST when any entry, a dangling link included, stands at `name`.
+  if (::linkat(AT_FDCWD, link, Fd(handle_), name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  return ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
 }
 
 File OutputFolder::TryOpenRegular(const std::string& name, OutputEntry& entry,

@@ -106,7 +106,8 @@ OutputFolder::OutputFolder(OutputFolder&& other) noexcept
       lock_(other.lock_),
       locked_(other.locked_),
       path_(std::move(other.path_)),
-      full_path_(std::move(other.full_path_)) {
+      full_path_(std::move(other.full_path_)),
+      unnamed_refused_(other.unnamed_refused_.load()) {
   other.handle_ = kNoHandle;
   other.lock_ = kNoHandle;
   other.locked_ = false;
@@ -120,6 +121,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
     locked_ = other.locked_;
     path_ = std::move(other.path_);
     full_path_ = std::move(other.full_path_);
+    unnamed_refused_ = other.unnamed_refused_.load();
     other.handle_ = kNoHandle;
     other.lock_ = kNoHandle;
     other.locked_ = false;
@@ -194,6 +196,13 @@ OutputFolder::LockState OutputFolder::TryLock(int& error_number) noexcept {
     return LockState::kLocked;
   }
   return LockState::kUnsupported;
+}
+
+// Windows has no files without a name: every output goes through a named temporary.
+File OutputFolder::TryCreateUnnamed() const noexcept { return File(); }
+
+int OutputFolder::TryLinkNew(const File&, const std::string&) const noexcept {
+  return 50;  // not supported
 }
 
 File OutputFolder::TryCreateNew(const std::string& name, bool hidden,

@@ -13,6 +13,7 @@
 #include "platform/folder_lock.h"
 #include "platform/interrupt_watch.h"
 #include "platform/output_file.h"
+#include "platform/output_folder.h"
 #include "support/temp_dir.h"
 
 namespace kel {
@@ -57,8 +58,10 @@ TEST(SafeOutput, TemporaryIsHiddenUntilCommittedAndGoneWhenDiscarded) {
   fs::create_symlink(dir / "victim", dir / "out.zip");
   test::WriteFile(dir / "victim", "precious");
   int error_number = 0;
+  OutputFolder folder = OutputFolder::TryOpen(dir.path(), error_number);
+  folder.UseNamedTemporaries();
   {
-    OutputFile output = OutputFile::TryCreate(dir / "out.zip", error_number);
+    OutputFile output = OutputFile::TryCreate(folder, "out.zip", error_number);
     ASSERT_TRUE(output.IsOpen());
     const std::string temporary = output.TemporaryPath();
     EXPECT_TRUE(IsTemporaryName(fs::path(temporary).filename()));
@@ -80,6 +83,55 @@ TEST(SafeOutput, TemporaryIsHiddenUntilCommittedAndGoneWhenDiscarded) {
   error_number = 0;
   EXPECT_FALSE(OutputFile::TryCreate(dir / "no/such/out.zip", error_number).IsOpen());
   EXPECT_NE(error_number, 0);
+}
+
+// Where the folder makes files without a name: none shows in the folder until the commit, which
+// names it when the name is free and otherwise replaces what stands there as a named temporary
+// would (never through a link), or leaves a folder alone.
+TEST(SafeOutput, UnnamedOutputAppearsOnlyWhenCommitted) {
+  struct Row {
+    const char* standing;  // what stands at the final name before
+    int commit;            // TryCommit's result
+  };
+  const Row rows[] = {{"nothing", 0},  {"older file", 0}, {"link", 0},
+                      {"dangling", 0}, {"fifo", 0},       {"folder", 5}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.standing);
+    test::TempDir dir;
+    test::WriteFile(dir / "victim", "precious");
+    const std::string standing = row.standing;
+    if (standing == "older file") test::WriteFile(dir / "out.zip", "older");
+    if (standing == "link") fs::create_symlink(dir / "victim", dir / "out.zip");
+    if (standing == "dangling") fs::create_symlink(dir / "nowhere", dir / "out.zip");
+    if (standing == "fifo") {
+      ASSERT_EQ(mkfifo((dir / "out.zip").c_str(), 0600), 0);
+    }
+    if (standing == "folder") fs::create_directory(dir / "out.zip");
+    const auto before = std::distance(fs::directory_iterator(dir.path()), {});
+    int error_number = 0;
+    const OutputFolder folder = OutputFolder::TryOpen(dir.path(), error_number);
+    {
+      OutputFile dropped = OutputFile::TryCreate(folder, "out.zip", error_number);
+      dropped.Handle().Write("dropped");
+    }
+    OutputFile output = OutputFile::TryCreate(folder, "out.zip", error_number);
+    ASSERT_TRUE(output.IsOpen());
+    EXPECT_EQ(output.TemporaryPath(), "");
+    output.Handle().Write("archive");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), before);
+    bool move_failed = false;
+    EXPECT_EQ(output.TryCommit(&move_failed), row.commit);
+    EXPECT_EQ(move_failed, row.commit != 0);
+    EXPECT_EQ(test::ReadFile(dir / "victim"), "precious");
+    if (row.commit == 0) {
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "out.zip")));
+      EXPECT_EQ(test::ReadFile(dir / "out.zip"), "archive");
+    } else {
+      EXPECT_TRUE(fs::is_directory(dir / "out.zip"));
+    }
+    // The victim and out.zip: no temporary, dropped or used, stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+  }
 }
 
 // Only the look of a name; which of these may be removed is the job's own-temporaries test.

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/dos_time.h"
+#include "platform/output_folder.h"
 #include "support/temp_dir.h"
 #include "zip/zip_reading.h"
 
@@ -397,6 +398,10 @@ TEST_F(ZipBuilderTest, NameLongerThanSixteenBitsIsRefused) {
   std::string base = "/";
   for (int i = 0; i < 22000; ++i) base += "d/";
   const std::string path = Source("long.txt", "x");
+  int error_number = 0;
+  OutputFolder folder = OutputFolder::TryOpen(dir_.path(), error_number);
+  folder.UseNamedTemporaries();  // for a path to look at the output by
+  builder_.SetOutputFolder(&folder);
   builder_.OpenArchive(archive_, base);
   try {
     builder_.AddFileToArchive(path);
