@@ -17,6 +17,7 @@ contender, three times (the median counts), from a warm page cache:
   pigz -K -6 -pN          pigz's Zip output, one process per file, each on all N cores
   python zipfile          ZIP_DEFLATED level 6, one process writing all archives
 
+Then the wall time of a run on a folder of one small file (40 runs, next to the reference's).
 Then the check of a delivery on the mixed corpus's output: kelvarin-batch --check (file by file
 and on all cores, without and with SOURCE) against `unzip -tqq` over the archives one by one.
 
@@ -280,6 +281,31 @@ def bench_corpus(name, corpus, work, program, reference, cores, runs, only):
         shutil.rmtree(out, ignore_errors=True)
 
 
+def bench_one_file(work, program, reference, runs=40):
+    """Wall time of a run on a folder with one small file, as a script calling the program
+    once per folder pays it: the start and the end of a run, with next to nothing between."""
+    folder = os.path.join(work, "one-file")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    with open(os.path.join(folder, "note.txt"), "w") as f:
+        f.write("one small file\n")
+    out = os.path.join(work, "one-out")
+    series = {"kelvarin-batch": [], "zlib reference (serial)": []}
+    for _ in range(runs):
+        series["kelvarin-batch"].append(measure_once(
+            folder, out, lambda s, o: subprocess.run([program, s, o], check=True,
+                                                     stdout=subprocess.DEVNULL)))
+        series["zlib reference (serial)"].append(measure_once(
+            folder, out, lambda s, o: subprocess.run([reference, s, o], check=True)))
+    shutil.rmtree(out, ignore_errors=True)
+    print(f"\none file of 15 bytes, {runs} runs each, wall time in ms")
+    print(f"{'program':<28}{'median':>8}{'9 of 10 under':>15}{'max':>8}{'under 15 ms':>13}")
+    for label, times in series.items():
+        ms = sorted(t * 1000 for t in times)
+        print(f"{label:<28}{statistics.median(ms):>8.1f}{ms[(len(ms) * 9) // 10 - 1]:>15.1f}"
+              f"{ms[-1]:>8.1f}{sum(t < 15 for t in ms):>9} of {len(ms)}")
+
+
 def bench_check(corpus, work, program, cores, runs):
     """Reading a delivery back: --check against unzip -t over the same archives."""
     out = os.path.join(work, "check-out")
@@ -398,6 +424,7 @@ def main():
             for name in args.corpora.split(","):
                 bench_corpus(name, os.path.join(corpora, name), work, program, reference, cores,
                              args.runs, [p for p in args.peers.split(",") if p])
+            bench_one_file(work, program, reference)
         bench_check(os.path.join(corpora, "mixed"), work, program, cores, args.runs)
         if not args.skip_memory and not args.only_check:
             peak_memory(program, work)

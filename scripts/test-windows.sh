@@ -73,15 +73,16 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DKELVARIN_LINUX_BATCH="$PWD/$linux_batch" >/dev/null
 cmake --build "$build" -j2
-# One wine server for the whole run: left to itself it exits a moment after its last client,
-# and a test program starting in that moment fails with "recvmsg: connection reset".
+# One virtual screen for the whole run; Wine's windows open on it. Everything Wine starts below
+# runs on it: its desktop process, started without a screen, would refuse every window after.
+# - one wine server for the whole run: left to itself it exits a moment after its last client,
+#   and a test program starting in that moment fails with "recvmsg: connection reset";
+# - Wine's own services (services.exe, winedevice.exe...) start with the first program and keep
+#   its standard output open while the server lives: start them here, on /dev/null, so that no
+#   test's output stays open after the test.
 wineserver -w
-wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
-# Wine's own services (services.exe, winedevice.exe...) start with the first program and keep
-# its standard output open while the server lives: start them here, on /dev/null, so that no
-# test's output stays open after the test.
-wine cmd /c exit 0 </dev/null >/dev/null 2>&1
-# One virtual screen for the whole run; Wine's windows open on it.
-xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
-  ctest --test-dir "$build" --output-on-failure -j2
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+  wineserver -p
+  wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+  ctest --test-dir "$1" --output-on-failure -j2' bash "$build"

@@ -11,8 +11,16 @@ constexpr std::size_t kFieldWidth = 4;
 }  // namespace
 
 std::string SequenceField(int32_t sequence) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%04d", static_cast<int>(sequence % 10000));
+  int value = static_cast<int>(sequence % 10000);
+  if (value < 0) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04d", value);
+    return digits;
+  }
+  // By hand: snprintf costs more than the rest of the name.
+  std::string digits(kFieldWidth, '0');
+  for (std::size_t i = kFieldWidth; i-- > 0 && value > 0; value /= 10)
+    digits[i] = static_cast<char>('0' + value % 10);
   return digits;
 }
 

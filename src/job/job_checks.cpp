@@ -66,9 +66,15 @@ class PathExpander {
 void CheckSourcesUntouched(const TStringList& sources, const OutputFolder& folder,
                            const std::vector<std::string>& target_names) {
   PathExpander expand;
+  // Every target is in the output folder, so only a source there can have a target's path:
+  // only those are kept for the comparison (none at all when the folders differ).
+  const std::string probe = expand(folder.Path() + "x");
+  const std::string output_folder = probe.substr(0, probe.size() - 1);
   std::unordered_map<std::string, std::size_t> by_path;
-  by_path.reserve(sources.Count());
-  for (std::size_t i = 0; i < sources.Count(); ++i) by_path.emplace(expand(sources[i]), i);
+  for (std::size_t i = 0; i < sources.Count(); ++i) {
+    std::string path = expand(sources[i]);
+    if (path.compare(0, output_folder.size(), output_folder) == 0) by_path.emplace(path, i);
+  }
   // Only targets that exist can be a source under another name; in a fresh output folder none
   // does, and the sources need not be looked up at all. One listing of the folder says which
   // exist; when it fails, every target is looked up.
@@ -92,8 +98,10 @@ void CheckSourcesUntouched(const TStringList& sources, const OutputFolder& folde
   }
   for (std::size_t t = 0; t < target_names.size(); ++t) {
     const std::string target = folder.Path() + target_names[t];
-    auto same_path = by_path.find(expand(target));
-    if (same_path != by_path.end()) throw ESourceOverwrite(sources[same_path->second], target);
+    if (!by_path.empty()) {
+      auto same_path = by_path.find(expand(target));
+      if (same_path != by_path.end()) throw ESourceOverwrite(sources[same_path->second], target);
+    }
     if (!target_ids[t]) continue;
     auto same_file = by_identity.find(*target_ids[t]);
     if (same_file != by_identity.end()) throw ESourceOverwrite(sources[same_file->second], target);

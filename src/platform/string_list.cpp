@@ -15,6 +15,12 @@ void TStringList::Sort() {
   std::vector<AnsiTextKey> keys;
   keys.reserve(items_.size());
   for (const std::string& item : items_) keys.emplace_back(item);
+  // A run's index lines come in sequence order, which is their sorted order too: one pass
+  // over neighbours finds that, where the sort would compare about n log n pairs.
+  bool in_order = true;
+  for (std::size_t i = 1; i < keys.size() && in_order; ++i)
+    in_order = CompareAnsiTextKeys(keys[i - 1], keys[i]) <= 0;
+  if (in_order) return;
   std::vector<std::size_t> order(items_.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
