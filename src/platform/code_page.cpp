@@ -52,6 +52,11 @@ char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 // was, so the length never changes.
 std::string ConvertCase(std::string_view s, CodePage cp, bool upper) {
   std::string out(s);
+  if (!HasHighBytes(s)) {
+    // ASCII only (an archive name, say): every byte is a character of its own in every code page.
+    for (char& c : out) c = upper ? AsciiUpper(c) : AsciiLower(c);
+    return out;
+  }
   for (std::size_t pos = 0; pos < s.size();) {
     const std::size_t len = CharLengthAt(s, pos, cp);
     if (len == 1) {

@@ -30,9 +30,24 @@ TSearchFileData FillSearchFileData(const FindRecord& record) {
   data.ShortName = record.alternate_name.empty() ? record.long_name : record.alternate_name;
   data.Size =
       static_cast<int64_t>((static_cast<uint64_t>(record.size_high) << 32) | record.size_low);
-  data.CreationTimeValid = ConvertTime(record.creation_time, data.CreationTime);
   data.LastWriteTimeValid = ConvertTime(record.last_write_time, data.LastWriteTime);
-  data.LastAccessTimeValid = ConvertTime(record.last_access_time, data.LastAccessTime);
+  // A file's three times often fall in the same second, which converts to the same value: the
+  // local-time conversion is the dearest part of a record.
+  const auto same_second_as_write = [&record](const std::optional<struct timespec>& t) {
+    return t && record.last_write_time && t->tv_sec == record.last_write_time->tv_sec;
+  };
+  if (same_second_as_write(record.creation_time)) {
+    data.CreationTimeValid = data.LastWriteTimeValid;
+    data.CreationTime = data.LastWriteTime;
+  } else {
+    data.CreationTimeValid = ConvertTime(record.creation_time, data.CreationTime);
+  }
+  if (same_second_as_write(record.last_access_time)) {
+    data.LastAccessTimeValid = data.LastWriteTimeValid;
+    data.LastAccessTime = data.LastWriteTime;
+  } else {
+    data.LastAccessTimeValid = ConvertTime(record.last_access_time, data.LastAccessTime);
+  }
   const uint32_t attributes = record.attributes;
   data.IsDirectory = (attributes & kAttrDirectory) != 0;
   data.IsRegular = record.is_regular;

@@ -80,6 +80,18 @@ TEST(FillSearchFileData, FillsNamesAndTimesAndClearsOnlyTheFlagOfABadTime) {
   EXPECT_FALSE(data.LastWriteTimeValid);
   EXPECT_TRUE(data.LastAccessTimeValid);
   EXPECT_DOUBLE_EQ(data.LastAccessTime, Day(36528));
+
+  // Times in the write time's second, whatever their fraction, have its value or its refusal.
+  for (const time_t write : {time_t{946684800 + 86400}, time_t{0}}) {
+    record.last_write_time = At(write);
+    record.creation_time = record.last_access_time = At(write, 999999999);
+    data = FillSearchFileData(record);
+    EXPECT_EQ(data.CreationTimeValid, write != 0);
+    EXPECT_EQ(data.LastAccessTimeValid, write != 0);
+    if (write != 0) {
+      EXPECT_DOUBLE_EQ(data.LastAccessTime, Day(36527));
+    }
+  }
 }
 
 TEST(FillSearchFileData, JoinsTheSizeWordsUnsigned) {
