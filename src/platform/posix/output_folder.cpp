@@ -42,38 +42,10 @@ OutputEntry EntryOf(const struct stat& st) {
 
 }  // namespace
 
-OutputFolder::~OutputFolder() { Close(); }
-
 void OutputFolder::Close() noexcept {
   if (handle_ != kNoHandle) ::close(Fd(handle_));
   handle_ = kNoHandle;
   locked_ = false;
-}
-
-OutputFolder::OutputFolder(OutputFolder&& other) noexcept
-    : handle_(other.handle_),
-      lock_(other.lock_),
-      locked_(other.locked_),
-      path_(std::move(other.path_)),
-      full_path_(std::move(other.full_path_)),
-      unnamed_refused_(other.unnamed_refused_.load()) {
-  other.handle_ = kNoHandle;
-  other.locked_ = false;
-}
-
-OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    lock_ = other.lock_;
-    locked_ = other.locked_;
-    path_ = std::move(other.path_);
-    full_path_ = std::move(other.full_path_);
-    unnamed_refused_ = other.unnamed_refused_.load();
-    other.handle_ = kNoHandle;
-    other.locked_ = false;
-  }
-  return *this;
 }
 
 OutputFolder OutputFolder::TryOpen(const std::string& path, int& error_number) noexcept {
