@@ -156,6 +156,10 @@ int OutputFile::TryCommit(bool* move_failed) noexcept {
     Discard();
     return 2;
   }
+  return CloseAndMove(move_failed);
+}
+
+int OutputFile::CloseAndMove(bool* move_failed) noexcept {
   if (const int close_error = file_.TryClose(); close_error != 0) {
     Discard();
     return close_error;
@@ -172,10 +176,14 @@ int OutputFile::TryCommit(bool* move_failed) noexcept {
 
 int OutputFile::CommitUnnamed(bool* move_failed) noexcept {
   // Named straight with the final name when it is free: nothing else to change in the folder.
-  int error_number = folder_->TryLinkNew(file_, final_name_);
+  // Where names were taken before (a run over an earlier one), that try is spared.
+  int error_number = folder_->NameTakenBefore() ? kErrorFileExists
+                                                : folder_->TryLinkNew(file_, final_name_);
   if (error_number == kErrorFileExists) {
     // Something stands there (an older output, a link, a folder): named as a temporary, it is
-    // moved onto that as any temporary is, or refused.
+    // moved onto that as any temporary is, or refused. Named a moment ago, it needs no check
+    // that it is still the file written.
+    folder_->NoteNameTaken();
     try {
       for (int attempt = 0; attempt < kCreateAttempts && error_number == kErrorFileExists;
            ++attempt) {
@@ -185,7 +193,7 @@ int OutputFile::CommitUnnamed(bool* move_failed) noexcept {
       if (error_number == 0) {
         unnamed_ = false;
         temporary_path_ = folder_->Path() + temporary_name_;
-        return TryCommit(move_failed);
+        return CloseAndMove(move_failed);
       }
     } catch (...) {
       error_number = 8;  // out of memory

@@ -65,6 +65,7 @@ class OutputFile {
 
  private:
   int CommitUnnamed(bool* move_failed) noexcept;
+  int CloseAndMove(bool* move_failed) noexcept;
 
   File file_;
   bool unnamed_ = false;  // file_ has no name in the folder yet

@@ -14,7 +14,8 @@ OutputFolder::OutputFolder(OutputFolder&& other) noexcept
       locked_(other.locked_),
       path_(std::move(other.path_)),
       full_path_(std::move(other.full_path_)),
-      unnamed_refused_(other.unnamed_refused_.load()) {
+      unnamed_refused_(other.unnamed_refused_.load()),
+      name_taken_before_(other.name_taken_before_.load()) {
   other.handle_ = kNoHandle;
   other.lock_ = kNoHandle;
   other.locked_ = false;
@@ -29,6 +30,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
     path_ = std::move(other.path_);
     full_path_ = std::move(other.full_path_);
     unnamed_refused_ = other.unnamed_refused_.load();
+    name_taken_before_ = other.name_taken_before_.load();
     other.handle_ = kNoHandle;
     other.lock_ = kNoHandle;
     other.locked_ = false;

@@ -85,6 +85,10 @@ class OutputFolder {
   int TryLinkNew(const File& file, const std::string& name) const noexcept;
   // Makes TryCreateUnnamed refuse from now on: outputs then go through named temporaries.
   void UseNamedTemporaries() noexcept { unnamed_refused_ = true; }
+  // Whether an output's final name was found taken before: a folder that holds an earlier
+  // run's outputs, whose next ones are best named as temporaries straight away.
+  bool NameTakenBefore() const noexcept { return name_taken_before_; }
+  void NoteNameTaken() const noexcept { name_taken_before_ = true; }
 
   // Opens `name` for reading only when it is itself a regular file: never through a link,
   // never blocking on a FIFO or opening a device. `entry` receives what was opened. A closed
@@ -120,6 +124,7 @@ class OutputFolder {
   std::string path_;
   std::string full_path_;  // Windows: the normalised full path the calls are made on
   mutable std::atomic<bool> unnamed_refused_{false};  // TryCreateUnnamed failed once, or told to
+  mutable std::atomic<bool> name_taken_before_{false};
   void Close() noexcept;
 };
 

@@ -129,8 +129,13 @@ TEST(SafeOutput, UnnamedOutputAppearsOnlyWhenCommitted) {
     } else {
       EXPECT_TRUE(fs::is_directory(dir / "out.zip"));
     }
-    // The victim and out.zip: no temporary, dropped or used, stays behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+    // A later output to a free name lands too, after a taken name as after a free one.
+    OutputFile next = OutputFile::TryCreate(folder, "next.zip", error_number);
+    next.Handle().Write("next");
+    EXPECT_EQ(next.TryCommit(), 0);
+    EXPECT_EQ(test::ReadFile(dir / "next.zip"), "next");
+    // The victim, out.zip and next.zip: no temporary, dropped or used, stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);
   }
 }
 
