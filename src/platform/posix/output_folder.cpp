@@ -16,6 +16,15 @@ namespace {
 
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
+// openat relative to the folder, again while a signal interrupts it.
+int OpenAt(intptr_t folder, const char* name, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::openat(Fd(folder), name, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 // A bare name: one entry of the folder, never a path into another.
 bool IsEntryName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
@@ -107,12 +116,9 @@ File OutputFolder::TryCreateNew(const std::string& name, bool /*hidden*/,
     error_number = IsOpen() ? 3 : 6;
     return File();
   }
-  int fd;
-  do {
-    // O_EXCL also fails on a link standing at the name, dangling or not.
-    fd = ::openat(Fd(handle_), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                  0666);
-  } while (fd < 0 && errno == EINTR);
+  // O_EXCL also fails on a link standing at the name, dangling or not.
+  const int fd =
+      OpenAt(handle_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     error_number = ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
     return File();
@@ -122,11 +128,8 @@ File OutputFolder::TryCreateNew(const std::string& name, bool /*hidden*/,
 
 File OutputFolder::TryCreateUnnamed() const noexcept {
   if (!IsOpen() || unnamed_refused_) return File();
-  int fd;
-  do {
-    // Without O_EXCL, so that TryLinkNew may name it.
-    fd = ::openat(Fd(handle_), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
+  // Without O_EXCL, so that TryLinkNew may name it.
+  const int fd = OpenAt(handle_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd < 0) {
     // Refused by the file system (EOPNOTSUPP: FAT, NFS, CIFS) or the kernel, or failed: the
     // named temporary after it says what is wrong, if anything.
@@ -152,11 +155,8 @@ File OutputFolder::TryOpenRegular(const std::string& name, OutputEntry& entry,
     error_number = IsOpen() ? 3 : 6;
     return File();
   }
-  int fd;
-  do {
-    // O_NONBLOCK: a FIFO put there opens at once and is refused below.
-    fd = ::openat(Fd(handle_), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  // O_NONBLOCK: a FIFO put there opens at once and is refused below.
+  const int fd = OpenAt(handle_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     // O_NOFOLLOW refuses a link with ELOOP: not a file of this folder.
     error_number = errno == ELOOP ? 5 : ErrorNumberFromErrno(errno, ErrnoSource::kPathName);
